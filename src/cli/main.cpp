@@ -1,8 +1,83 @@
+// zur24-cli: the headless face of the program. It runs the same start-up and
+// the same core operations as the windows, answering their questions from
+// its flags.
+#include "cli/CliCommands.h"
+#include "cli/CliPlatform.h"
+#include "platform/ZurError.h"
+
 #include <QCoreApplication>
-#include <QTextStream>
+#include <QStringList>
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitCancelled = 3;
+
+void Usage() {
+  CliErr(QStringLiteral(
+      "uso: zur24-cli [--root DIR] [--db URL] [--yes|--no] [--open] COMANDO ARGOMENTI...\n"
+      "comandi:\n"
+      "  init [--demo]   crea il database della famiglia (con --demo, una scuola e le sue paghe)\n"
+      "  info            esegue l'avvio e mostra cosa è stato caricato"));
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QTextStream(stderr) << "zur24-cli: nessun comando disponibile.\n";
-  return 2;
+  QCoreApplication::setApplicationName(QStringLiteral("IRAP"));
+
+  TCliOptions options;
+  QStringList args = QCoreApplication::arguments().mid(1);
+  TCliPlatform::Answer answer = TCliPlatform::Answer::None;
+  bool open = false;
+  while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+    const QString opt = args.takeFirst();
+    if ((opt == QLatin1String("--root") || opt == QLatin1String("--db")) && !args.isEmpty()) {
+      (opt == QLatin1String("--root") ? options.rootDir : options.databaseUrl) = args.takeFirst();
+    } else if (opt == QLatin1String("--yes") && answer == TCliPlatform::Answer::None) {
+      answer = TCliPlatform::Answer::Yes;
+    } else if (opt == QLatin1String("--no") && answer == TCliPlatform::Answer::None) {
+      answer = TCliPlatform::Answer::No;
+    } else if (opt == QLatin1String("--open")) {
+      open = true;
+    } else if (opt == QLatin1String("--help")) {
+      Usage();
+      return 0;
+    } else {
+      CliErr(QStringLiteral("Opzione non valida o incompleta: %1").arg(opt));
+      Usage();
+      return kExitUsage;
+    }
+  }
+  if (args.isEmpty()) {
+    Usage();
+    return kExitUsage;
+  }
+  options.command = args.takeFirst();
+  options.arguments = args;
+
+  TCliPlatform platform(answer, open);
+  SetPlatform(&platform);
+  int rc = kExitFailed;
+  try {
+    rc = RunCliCommand(options, platform);
+  } catch (const TCliPlatform::EUnanswered& e) {
+    CliErr(e.question());
+    CliErr(QStringLiteral("Domanda senza risposta: usare --yes oppure --no."));
+    rc = kExitUsage;
+  } catch (const ECliUsage& e) {
+    CliErr(e.message());
+    Usage();
+    rc = kExitUsage;
+  } catch (const EZurError& e) {
+    CliErr(e.message());
+    rc = e.kind() == EZurError::Kind::Cancelled ? kExitCancelled : kExitFailed;
+  } catch (const std::exception& e) {
+    CliErr(QString::fromLocal8Bit(e.what()));
+    rc = kExitFailed;
+  }
+  SetPlatform(nullptr);
+  return rc;
 }

@@ -1,0 +1,72 @@
+#include "app/ZurApplication.h"
+
+#include "app/ZurSettings.h"
+#include "app/zurUGlobal.h"
+#include "data/VxParamManager.h"
+#include "data/ZurConnection.h"
+#include "data/ZurQuery.h"
+#include "payroll/QenMParams.h"
+#include "payroll/QenParametri.h"
+#include "payroll/nymCAnno.h"
+#include "payroll/nymCQueryText.h"
+#include "platform/Platform.h"
+#include "platform/ZurError.h"
+
+TZurApplication::TZurApplication(TOptions options) : m_options(std::move(options)) {
+  if (!m_options.rootDir.isEmpty()) zur::SetRootDir(m_options.rootDir);
+  m_connection = std::make_unique<TdmZurConnection>(zur::ExeDir());
+  m_connection->LoadQueryRepository([](const QString& file) { QueryText().Load(file); });
+  m_qenParametri = std::make_unique<TQenParametri>(TQenUtil::UserDir());
+  m_params = std::make_unique<TdmQenParams>(&m_connection->xqoMain);
+  SetDmQenParams(m_params.get());
+  QenAnnoFinanziario().SetParams(m_params.get());
+  NymAnnoScolastico().SetParams(m_params.get());
+}
+
+TZurApplication::~TZurApplication() {
+  QenAnnoFinanziario().SetParams(nullptr);
+  NymAnnoScolastico().SetParams(nullptr);
+  SetDmQenParams(nullptr);
+  m_params.reset();
+  if (m_connection) m_connection->CloseConnection();
+}
+
+QString TZurApplication::MissingFiscalCodeWarning() {
+  return QStringLiteral("Impossibile caricare il codice fiscale della scuola.\n\rAvviare il programma Sedario e "
+                        "quindi \"Sedi ed istituti\" nella sezione \"Utilità\"->\"Amministrazione\" da cui è "
+                        "possibile inserire il codice fiscale.");
+}
+
+bool TZurApplication::OpenDatabase() {
+  m_connection->SetDatabaseUrl(zur::DatabaseUrl(m_options.databaseUrl));
+  if (m_connection->OpenConnection()) return true;
+  VxShowMessage(m_connection->LastError(), TMsgDlgType::Error);
+  return false;
+}
+
+bool TZurApplication::Start() {
+  // The values every subsystem reads; computing them first makes a bad root
+  // directory show up before anything else.
+  (void)zur::RootDir();
+  (void)zur::CodeTableIndex();
+  if (!QueryText().CheckVersion(m_options.version, m_options.executableName, zur::ApplicationTitle()))
+    return false;
+  if (!OpenDatabase()) return false;
+  return LoadSchoolIdentity();
+}
+
+bool TZurApplication::LoadSchoolIdentity() {
+  TZurQuery q(m_connection->xqoMain);
+  TQenUtil::AssignStatement(QStringLiteral("QRY_SED"), q);
+  const QVariant group = m_params->GetParams(QString::fromLatin1(VXUP_DwgId));
+  q.ParamByName(QStringLiteral("IDWGID")).SetInteger(group.toString().trimmed().toLongLong());
+  q.Open();
+  m_schoolFiscalCode = q.FieldByName(QStringLiteral("SSEDNOMCODICEFISC")).AsString();
+  m_schoolName = q.FieldByName(QStringLiteral("SSEDNOMLDESC")).AsString();
+  q.Close();
+  if (m_schoolFiscalCode.trimmed().isEmpty()) {
+    VxShowMessage(MissingFiscalCodeWarning(), TMsgDlgType::Warning);
+    return false;
+  }
+  return true;
+}
