@@ -3,6 +3,7 @@
 #include "app/ZurSettings.h"
 #include "app/zurUGlobal.h"
 #include "data/VxParamManager.h"
+#include "data/SqlDialect.h"
 #include "data/ZurConnection.h"
 #include "data/ZurQuery.h"
 #include "payroll/QenMParams.h"
@@ -11,6 +12,9 @@
 #include "payroll/nymCQueryText.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 TZurApplication::TZurApplication(TOptions options) : m_options(std::move(options)) {
   if (!m_options.rootDir.isEmpty()) zur::SetRootDir(m_options.rootDir);
@@ -37,8 +41,19 @@ QString TZurApplication::MissingFiscalCodeWarning() {
                         "possibile inserire il codice fiscale.");
 }
 
-bool TZurApplication::OpenDatabase() {
-  m_connection->SetDatabaseUrl(zur::DatabaseUrl(m_options.databaseUrl));
+bool TZurApplication::OpenDatabase(bool createIfMissing) {
+  const QString url = zur::DatabaseUrl(m_options.databaseUrl);
+  m_connection->SetDatabaseUrl(url);
+  const auto target = TDatabaseTarget::Parse(url);
+  if (target && target->engine == TSqlEngine::SQLite) {
+    if (createIfMissing) {
+      QDir().mkpath(QFileInfo(target->path).absolutePath());
+    } else if (!QFileInfo::exists(target->path)) {
+      VxShowMessage(QStringLiteral("Il database \"%1\" non esiste: crearlo con \"zur24-cli init\".").arg(target->path),
+                    TMsgDlgType::Error);
+      return false;
+    }
+  }
   if (m_connection->OpenConnection()) return true;
   VxShowMessage(m_connection->LastError(), TMsgDlgType::Error);
   return false;

@@ -36,9 +36,12 @@ public:
   // database while reading throw EZurError.
   bool Start();
 
-  // Only the connection, for commands that work before the schema exists.
-  // Shows the driver's message and returns false when it does not open.
-  bool OpenDatabase();
+  // Only the connection. Shows the driver's message and returns false when it
+  // does not open. An SQLite file that does not exist is created (with its
+  // folder) only when createIfMissing is set, as creating the database does;
+  // otherwise it is reported as missing instead of turning into an empty
+  // database.
+  bool OpenDatabase(bool createIfMissing = false);
 
   TdmZurConnection& Connection() { return *m_connection; }
   TdmQenParams& Params() { return *m_params; }

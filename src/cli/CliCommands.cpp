@@ -3,13 +3,13 @@
 #include "app/ZurApplication.h"
 #include "app/zurUGlobal.h"
 #include "data/FamilySchema.h"
+#include "data/SqlDialect.h"
 #include "data/ZurConnection.h"
 #include "payroll/nymCQueryText.h"
 #include "platform/ZurError.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QUrl>
 #include <functional>
 #include <map>
 
@@ -30,10 +30,8 @@ TZurApplication::TOptions AppOptions(const TCliOptions& o) {
 
 // The database URL as it may be shown: without the password.
 QString Displayable(const QString& url) {
-  if (!url.startsWith(QLatin1String("postgresql://"))) return url;
-  QUrl u(url);
-  if (!u.password().isEmpty()) u.setPassword(QStringLiteral("***"));
-  return u.toString();
+  const auto target = TDatabaseTarget::Parse(url);
+  return target ? target->Describe() : url;
 }
 
 void ExpectArguments(const TCliOptions& o, const QStringList& allowedFlags, int positional) {
@@ -53,7 +51,7 @@ int CmdInit(const TCliOptions& o, TCliPlatform&) {
   ExpectArguments(o, {QStringLiteral("--demo")}, 0);
   const bool demo = o.arguments.contains(QStringLiteral("--demo"));
   TZurApplication app(AppOptions(o));
-  if (!app.OpenDatabase()) return kFailed;
+  if (!app.OpenDatabase(true)) return kFailed;
   TFamilySchema::Create(app.Connection().xqoMain, demo);
   CliOut(demo ? QStringLiteral("Database creato con i dati dimostrativi: %1").arg(Displayable(app.Connection().DatabaseUrl()))
               : QStringLiteral("Database creato: %1").arg(Displayable(app.Connection().DatabaseUrl())));

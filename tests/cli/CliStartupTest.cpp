@@ -102,6 +102,12 @@ TEST(CliStartup, UnreachableDatabaseGivesTheDriverMessage) {
   TRun sqlite = root.Run({QStringLiteral("--db"), QStringLiteral("/proc/non/scrivibile.sqlite"), QStringLiteral("init")});
   EXPECT_EQ(sqlite.rc, 1);
   EXPECT_FALSE(sqlite.err.trimmed().isEmpty());
+  // A database that was never created is reported, not created empty.
+  const QString missing = root.Path() + QStringLiteral("/mai_creato.sqlite");
+  TRun notThere = root.Run({QStringLiteral("--db"), missing, QStringLiteral("info")});
+  EXPECT_EQ(notThere.rc, 1);
+  EXPECT_TRUE(notThere.err.contains(QStringLiteral("non esiste"))) << notThere.err.toStdString();
+  EXPECT_FALSE(QFile::exists(missing));
 }
 
 TEST(CliStartup, WrongUsageExitsTwo) {
