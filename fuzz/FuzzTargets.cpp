@@ -1,0 +1,83 @@
+#include "FuzzTargets.h"
+
+#include "data/ClientDataSet.h"
+#include "platform/ZurError.h"
+
+#include <QByteArray>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void Check(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "invariante violata: %s\n", what);
+  std::abort();
+}
+
+void Browse(TClientDataSet& cds) {
+  for (cds.First(); !cds.Eof(); cds.Next())
+    for (TField* f : cds.Fields())
+      (void)f->AsString();
+  cds.Last();
+  while (!cds.Bof())
+    cds.Prior();
+}
+
+} // namespace
+
+int zurfuzz::DataPacket(const uint8_t* data, size_t size) {
+  const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+  TClientDataSet cds;
+  try {
+    cds.LoadFromBytes(bytes);
+  } catch (const EZurError&) {
+    Check(!cds.Active(), "un caricamento fallito lascia il dataset aperto");
+    return 0;
+  }
+  const QByteArray saved = cds.SaveToBytes();
+  TClientDataSet again;
+  again.LoadFromBytes(saved);
+  Check(again.RecordCount() == cds.RecordCount(), "il numero di righe cambia dopo il salvataggio");
+  Check(again.SaveToBytes() == saved, "il salvataggio non è stabile");
+  Browse(again);
+  for (TField* f : again.Fields()) {
+    if (f->Calculated()) continue;
+    try {
+      again.SetIndexFieldNames(f->FieldName());
+      Browse(again);
+      again.SetFilter(f->FieldName() + QStringLiteral(" IS NOT NULL"));
+      again.SetFiltered(true);
+      Browse(again);
+      again.SetFiltered(false);
+    } catch (const EZurError&) {
+    }
+  }
+  return 0;
+}
+
+int zurfuzz::Filter(const uint8_t* data, size_t size) {
+  static const QByteArray packet =
+      "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+      "<FIELD attrname=\"IAFIID\" fieldtype=\"i4\"/><FIELD attrname=\"SNOME\" fieldtype=\"string\" "
+      "WIDTH=\"20\"/>"
+      "<FIELD attrname=\"FIMP\" fieldtype=\"fixed\" DECIMALS=\"2\"/><FIELD attrname=\"RTASSO\" "
+      "fieldtype=\"r8\"/>"
+      "<FIELD attrname=\"DDATA\" fieldtype=\"date\"/><FIELD attrname=\"MNOTE\" fieldtype=\"bin.hex\" "
+      "SUBTYPE=\"Text\"/>"
+      "</FIELDS><PARAMS/></METADATA><ROWDATA>"
+      "<ROW IAFIID=\"123\" SNOME=\"Rossi\" FIMP=\"10.5\" RTASSO=\"8.5\" DDATA=\"20240131\" MNOTE=\"x\"/>"
+      "<ROW IAFIID=\"-1\" FIMP=\"-3\"/><ROW/></ROWDATA></DATAPACKET>";
+  TClientDataSet cds;
+  cds.LoadFromBytes(packet);
+  const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+  try {
+    cds.SetFilter(text);
+    cds.SetFiltered(true);
+  } catch (const EZurError&) {
+    return 0;
+  }
+  Check(cds.RecordCount() <= 3, "il filtro aggiunge righe");
+  Browse(cds);
+  return 0;
+}

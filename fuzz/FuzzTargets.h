@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Bodies of the libFuzzer targets, kept apart from LLVMFuzzerTestOneInput so
+// that the test suite can run them over seeds and mutations with any
+// compiler. Each returns 0 and aborts on a broken invariant.
+namespace zurfuzz {
+
+// Loads the bytes as a DATAPACKET. Whatever loads must save, load again and
+// save to the same bytes; browsing, filtering and ordering it must not fail
+// other than with EZurError.
+int DataPacket(const uint8_t* data, size_t size);
+
+// Uses the bytes (UTF-8) as a filter text on a small dataset of every type.
+int Filter(const uint8_t* data, size_t size);
+
+} // namespace zurfuzz

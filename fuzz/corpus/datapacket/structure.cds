@@ -1,0 +1,2 @@
+<?xml version="1.0" standalone="yes"?>
+<DATAPACKET Version="2.0"><METADATA><FIELDS><FIELD attrname="IFISRIGO" fieldtype="i4"/><FIELD attrname="IIRAPID" fieldtype="i4"/><FIELD attrname="SIRCODREGIONE" fieldtype="string" WIDTH="2"/><FIELD attrname="FIRBASEIMP" fieldtype="i4"/><FIELD attrname="RIGO" fieldtype="string" WIDTH="4" calculated="true"/><FIELD attrname="IAFIID" fieldtype="i4"/><FIELD attrname="SIRAPCODFIS" fieldtype="string" WIDTH="20"/></FIELDS><PARAMS/></METADATA><ROWDATA/></DATAPACKET>
