@@ -152,6 +152,13 @@ QString TSqlDialect::NextIdSql() const {
   return QStringLiteral("SELECT nextval(:SGENNOME) AS igenvalore");
 }
 
+QString TSqlDialect::NextIdsSql() const {
+  if (IsSQLite())
+    return QStringLiteral("UPDATE tgen_generatori SET igenvalore = igenvalore + :QUANTI "
+                          "WHERE sgennome = :SGENNOME RETURNING igenvalore");
+  return QStringLiteral("SELECT nextval(:SGENNOME) AS igenvalore FROM generate_series(1, :QUANTI)");
+}
+
 QString TSqlDialect::GeneratorName(const QString& tableName) const {
   const QString table = CheckedIdentifier(tableName);
   return IsSQLite() ? table : QStringLiteral("gen_") + table;

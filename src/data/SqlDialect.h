@@ -83,6 +83,9 @@ public:
   // Key generation: the statement that hands out the next key (one bound
   // parameter, GeneratorName) and the DDL that declares a generator.
   QString NextIdSql() const;
+  // The same for a number of keys (parameter QUANTI): on SQLite one row, the
+  // last of a consecutive block; on PostgreSQL one row per key.
+  QString NextIdsSql() const;
   QString GeneratorName(const QString& tableName) const;
   QStringList GeneratorDdl(const QString& tableName) const;
 

@@ -307,6 +307,7 @@ QDate TZurField::AsDate() const {
   case QMetaType::QString: {
     const QString text = m_value.toString().trimmed();
     if (text.isEmpty()) return {};
+    if (text.size() < 10) Refuse("una data");
     const QDate d = QDate::fromString(text.left(10), Qt::ISODate);
     const bool timeTail = text.size() == 10 || text[10] == QLatin1Char('T') || text[10] == QLatin1Char(' ');
     if (!d.isValid() || !timeTail) Refuse("una data");

@@ -30,6 +30,9 @@ struct TParsedSql {
 // case; a name used twice yields two positions. Refused with EZurError
 // (Kind::Assertion): a bare "?" outside literals and comments, which would
 // shift the positional binding, and a second statement after a ";".
+// The drivers scan the text once more for their own placeholders, knowing only
+// single quotes: a text with parameters must not hold ":name" or an
+// apostrophe inside a double-quoted identifier or a dollar quote.
 TParsedSql ParseNamedParameters(const QString& sql);
 
 // A parameter of a TZurQuery. It holds a typed value until the query runs; a

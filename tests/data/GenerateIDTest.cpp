@@ -35,6 +35,20 @@ TEST_P(TGenerateIDTest, KeysGrowPerTableAndTableNamesIgnoreCase) {
   EXPECT_EQ(GenerateID(Conn(), Q("TAFI_ANAFISCALE")), a2 + 1);
 }
 
+TEST_P(TGenerateIDTest, ABlockOfKeysIsTakenAtOnceAndNotHandedOutAgain) {
+  const qint64 before = GenerateID(Conn(), Q("TREGS_REGISTRAZIONI"));
+  const QList<qint64> block = GenerateIDs(Conn(), Q("TREGS_REGISTRAZIONI"), 500);
+  ASSERT_EQ(block.size(), 500);
+  const qint64 after = GenerateID(Conn(), Q("TREGS_REGISTRAZIONI"));
+  std::set<qint64> all(block.begin(), block.end());
+  all.insert(before);
+  all.insert(after);
+  EXPECT_EQ(all.size(), 502u);
+  EXPECT_GT(*all.begin(), 0);
+  EXPECT_TRUE(GenerateIDs(Conn(), Q("TREGS_REGISTRAZIONI"), 0).isEmpty());
+  EXPECT_THROW(GenerateIDs(Conn(), Q("TNON_ESISTE"), 3), EZurError);
+}
+
 TEST_P(TGenerateIDTest, UnknownTablesAndOddNamesAreRefused) {
   EXPECT_THROW(GenerateID(Conn(), Q("TNON_ESISTE")), EZurError);
   EXPECT_THROW(GenerateID(Conn(), Q("tafi_anafiscale; DROP TABLE tafi_anafiscale")), EZurError);

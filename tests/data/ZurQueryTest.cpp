@@ -82,22 +82,6 @@ TEST(TZurQueryParams, NewTextStartsWithUnsetParameters) {
   EXPECT_EQ(q.ParamCount(), 2);
 }
 
-TEST(TZurQueryParams, BindsEachTypeTheWayTheEngineStoresIt) {
-  const TSqlDialect sqlite(TSqlEngine::SQLite), pg(TSqlEngine::PostgreSQL);
-  TZurParam p(Q("X"));
-  p.SetDate(QDate(2024, 2, 29));
-  EXPECT_EQ(p.BindValue(sqlite), QVariant(Q("2024-02-29")));
-  EXPECT_EQ(p.BindValue(pg).toDate(), QDate(2024, 2, 29));
-  p.SetAmount(*Currency::Parse(Q("-1234,5")));
-  EXPECT_EQ(p.BindValue(sqlite).toLongLong(), -12345000);
-  EXPECT_EQ(p.BindValue(pg).toString(), Q("-1234.5000"));
-  p.SetCurrency(*Currency::Parse(Q("0,1")));
-  EXPECT_EQ(p.BindValue(pg).toString(), Q("0.1000"));
-  p.SetDate(QDate());
-  EXPECT_TRUE(p.IsNull());
-  EXPECT_TRUE(p.BindValue(pg).isNull());
-}
-
 // --- on the engines -------------------------------------------------------------------
 
 class TZurQueryTest : public zurtest::TDatabaseTest {
