@@ -119,8 +119,10 @@ TEST_P(TYearsParams, FinancialYearChoiceCheck) {
   EXPECT_EQ(platform.calls()[0].kind, QStringLiteral("run"));
   EXPECT_TRUE(platform.calls()[0].text.contains(Conn().DatabaseName()));
 
-  // the family flag makes the chart unnecessary
+  // the family flag makes the chart unnecessary (the general parameters are
+  // read once per module, so a new module sees the change)
   Exec(QStringLiteral("UPDATE tpaco_parametri SET lpacoafam = 1"));
+  m_params = std::make_unique<TdmQenParams>(&Conn());
   EXPECT_TRUE(m_params->xpmVxuParamsCheckValue(cat, anf, QStringLiteral("2024")));
   EXPECT_EQ(platform.calls().size(), 1u);
 }
