@@ -36,7 +36,8 @@ TEST(IniFile, MissingFileIsEmptyButDamagedFilesNameTheFile) {
   EXPECT_NO_THROW(missing.Load());
   EXPECT_TRUE(missing.Sections().isEmpty());
 
-  const QByteArray bad[] = {QByteArray("a=1\n\0\0\0garbage", 16), QByteArray("[Sezione\nx=1\n"),
+  static const char withNuls[] = "a=1\n\0\0\0garbage";
+  const QByteArray bad[] = {QByteArray(withNuls, sizeof withNuls - 1), QByteArray("[Sezione\nx=1\n"),
                             QByteArray("solo testo senza uguale\n"), QByteArray("=senza chiave\n"),
                             QByteArray("x=\xff\xfe\n")};
   for (const QByteArray& bytes : bad) {
