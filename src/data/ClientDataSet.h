@@ -181,6 +181,7 @@ public:
   void EmptyDataSet();
 
   // --- cursor ---------------------------------------------------------------
+  // A closed dataset is empty with no records; neither throws.
   bool IsEmpty() const;
   int RecordCount() const;
   // 1-based position in the view; 0 for an empty view. In Insert state the
@@ -293,7 +294,8 @@ public:
   // record with an empty change log; filter text, Filtered and index names
   // are kept and applied. Any flaw in the input throws EZurError(Kind::File)
   // naming the file (see ReadDataPacket) and leaves the dataset closed and
-  // empty, with its previous structure.
+  // empty, with its previous structure. A filter or index that does not fit
+  // the new structure throws as Open does, leaving it closed with the rows.
   void LoadFromFile(const QString& path);
   void LoadFromStream(QIODevice& device);
   void LoadFromBytes(const QByteArray& data);
