@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class TClientDataSet;
+class TVxSQLConnection;
+
+// The fiscal data store. It keeps client datasets in the family database
+// without tables of their own: every record becomes a group of field/value
+// rows in tfis_datifiscali, numbered by a row number and tied to a fiscal
+// period (tcrf_crofiscale) and a taxpayer entry (tafi_anafiscale). The
+// structure of each dataset is a saved empty dataset in tcds_struttura, which
+// also holds the row counter, the anagrafica and read-only flags and the field
+// map that ties dataset fields to columns of tafi_anafiscale.
+//
+// One store serves the whole program (program "zur", year 2024, month 0).
+// Program codes and table names are compared in lower case. Every failure is
+// an EZurError with an Italian message; a missing structure row is
+// "Impossibile trovare il ClientDataSet (<table>).".
+class TNymDBCds {
+public:
+  // month 0 means "no month". The program code is kept in lower case.
+  TNymDBCds(int year, const QString& program, int month);
+  ~TNymDBCds();
+  TNymDBCds(const TNymDBCds&) = delete;
+  TNymDBCds& operator=(const TNymDBCds&) = delete;
+
+  // The connection the store works on; it must outlive the store's use.
+  void SetConnection(TVxSQLConnection* connection) { m_connection = connection; }
+  TVxSQLConnection* Connection() const { return m_connection; }
+  // Whether Load shows the wait window and the wait cursor (through the
+  // platform layer). True after creation.
+  void SetShowWait(bool showWait) { m_showWait = showWait; }
+  bool ShowWait() const { return m_showWait; }
+
+  int Year() const { return m_year; }
+  int Month() const { return m_month; }
+  const QString& Program() const { return m_program; }
+
+  // Replaces the dataset's structure and content with what is stored for the
+  // table in the store's (or the given) year and month (-1: every month).
+  // The dataset's handlers and bound controls are off while it runs; the
+  // dataset ends on its first record with an empty change log, its filter
+  // kept, its index order cleared.
+  // On bad input:
+  //  - no structure row: the error above, the dataset untouched;
+  //  - a structure blob that is not a saved dataset, a field map naming a
+  //    column tafi_anafiscale lacks, a stored value that does not fit its
+  //    field (text in an integer field, a malformed date, a value kept in the
+  //    column of another type after the structure changed): an error naming
+  //    the table, the field and the row, and the dataset is left closed and
+  //    empty, so that nothing half-loaded can be saved back. The database is
+  //    never written by a load.
+  void Load(TClientDataSet& dataSet, const QString& tableName);
+  void Load(TClientDataSet& dataSet, const QString& tableName, int year, int month);
+
+  // Writes the dataset's pending changes (inserted, modified and deleted
+  // records) for the table in the store's (or the given) year and month,
+  // posting a pending edit first. Inserted records get their row number and
+  // taxpayer entry written back into IFISRIGO and IAFIID; on success the
+  // change log is merged. Runs in a transaction of its own when the
+  // connection has none, otherwise inside the caller's (behind a savepoint).
+  // On bad input:
+  //  - a closed dataset, no structure row, a dataset without IFISRIGO, a
+  //    malformed field map: an error, nothing written, the pending changes
+  //    kept;
+  //  - any failure while the changes are written (a statement the database
+  //    refuses, an amount a float column cannot hold exactly, a field named
+  //    by the group entry of the map that the dataset lacks), and a refused
+  //    commit: everything of this save is rolled back, the dataset's pending
+  //    changes are discarded (CancelUpdates) and the error, with the
+  //    database's own message, reaches the caller.
+  // Two programs saving the same structure at once never get the same row
+  // number: the structure row is locked (PostgreSQL) or the transaction holds
+  // the write lock from its start (SQLite) until the counter is written.
+  void Save(TClientDataSet& dataSet, const QString& tableName);
+  void Save(TClientDataSet& dataSet, const QString& tableName, int year, int month);
+
+  // A new declaration id IIRAPID: one more than the largest stored anywhere,
+  // 1000001 for the first. Runs on the global connection, or on the store's
+  // when there is none.
+  int AllocateDeclarationId();
+
+  // Writes the structure row of a table: the fields of `structure` (its
+  // records are not stored) as a saved empty dataset, the flags and the field
+  // map ("column=FIELD;column=FIELD1+FIELD2"). A row of the same program,
+  // table name, year and month is updated in place (keeping its id and row
+  // counter); otherwise a new row gets a generated id and counter 0. Returns
+  // the structure id. Refuses, with nothing written, a structure without
+  // IFISRIGO and a field map whose entries are not column=field with plain
+  // identifiers. Runs in a transaction of its own when none is open.
+  static qint64 WriteStructure(TVxSQLConnection& connection, const QString& program, int year, int month,
+                               const QString& tableName, const TClientDataSet& structure, bool anagrafica,
+                               bool mapReadOnly, const QString& fieldMap);
+
+private:
+  TVxSQLConnection& RequireConnection() const;
+
+  int m_year;
+  int m_month;
+  QString m_program;
+  TVxSQLConnection* m_connection = nullptr;
+  bool m_showWait = true;
+};
