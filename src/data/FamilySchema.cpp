@@ -358,7 +358,8 @@ bool TFamilySchema::HasSchema(TVxSQLConnection& connection) {
   return false;
 }
 
-void TFamilySchema::Create(TVxSQLConnection& connection, bool demo) {
+void TFamilySchema::Create(TVxSQLConnection& connection, bool demo,
+                           const std::function<void(TVxSQLConnection&)>& populate) {
   ZurAssert(connection.Connected(), QStringLiteral("Connessione al database non aperta."));
   if (HasSchema(connection))
     throw EZurError(QStringLiteral("Il database contiene già lo schema del programma."));
@@ -368,6 +369,7 @@ void TFamilySchema::Create(TVxSQLConnection& connection, bool demo) {
     Exec(connection, statement);
   InsertReferenceData(connection);
   if (demo) TFamilyDemo::Insert(connection);
+  if (populate) populate(connection);
   transaction.Commit();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class TVxSQLConnection;
@@ -64,8 +65,12 @@ public:
   // and 2024. A database that already holds any table of the schema is
   // refused with EZurError (Kind::General) "Il database contiene già lo schema
   // del programma." and left as it was; any failure rolls everything back.
-  // The connection must not be inside a transaction.
-  static void Create(TVxSQLConnection& connection, bool demo);
+  // The connection must not be inside a transaction. populate, when given,
+  // runs inside the same transaction after the reference data (the program
+  // writes its structure rows there), so that its failure rolls back the
+  // schema too.
+  static void Create(TVxSQLConnection& connection, bool demo,
+                     const std::function<void(TVxSQLConnection&)>& populate = {});
 
   // The version stored by Create, empty when there is none.
   static QString StoredVersion(TVxSQLConnection& connection);

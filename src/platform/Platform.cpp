@@ -41,6 +41,11 @@ IZurPlatform* g_platform = &g_headless;
 
 } // namespace
 
+int IZurPlatform::ChooseDeclaration(TZurChoiceMode, TClientDataSet&) {
+  throw EZurError(QStringLiteral("Domanda senza risposta: Scelta modello di lavoro"),
+                  EZurError::Kind::Cancelled);
+}
+
 IZurPlatform& Platform() { return *g_platform; }
 
 void SetPlatform(IZurPlatform* platform) { g_platform = platform ? platform : &g_headless; }

@@ -11,6 +11,12 @@ enum class TMsgDlgType { Warning, Error, Information, Confirmation };
 enum class TMsgDlgButtons { OK, YesNo, YesNoCancel, OKCancel };
 enum class TModalResult { None, OK, Cancel, Yes, No };
 
+class TClientDataSet;
+
+// What the declaration choice is for: opening one (its second button offers a
+// new declaration) or deleting one (the second button cancels).
+enum class TZurChoiceMode { Open, Delete };
+
 class IZurPlatform {
 public:
   virtual ~IZurPlatform() = default;
@@ -44,6 +50,13 @@ public:
   // Starts a program and waits for it to end; returns its exit code, or -1
   // when it could not be started.
   virtual int RunAndWait(const QString& program, const QStringList& arguments) = 0;
+
+  // The choice of the declaration to work on, over the cover pages (already
+  // unfiltered and on their first record): the chosen IIRAPID, or -1 for
+  // "Nuovo" (mode Open) / "Annulla" (mode Delete). The windows show the
+  // choice dialog; the default answers nothing and throws
+  // EZurError(Kind::Cancelled), like any question without an answer.
+  virtual int ChooseDeclaration(TZurChoiceMode mode, TClientDataSet& frontespizio);
 };
 
 // The platform in force. Before SetPlatform is called it is a headless

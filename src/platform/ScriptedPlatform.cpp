@@ -1,5 +1,6 @@
 #include "platform/ScriptedPlatform.h"
 
+#include "data/ClientDataSet.h"
 #include "platform/ZurError.h"
 
 TScriptedPlatform::TScriptedPlatform() : m_previous(&Platform()) { SetPlatform(this); }
@@ -25,6 +26,7 @@ void TScriptedPlatform::clear() {
   m_messageAnswers.clear();
   m_inputAnswers.clear();
   m_fileAnswers.clear();
+  m_choiceAnswers.clear();
 }
 
 TModalResult TScriptedPlatform::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
@@ -41,7 +43,8 @@ TModalResult TScriptedPlatform::MessageDlg(const QString& text, TMsgDlgType type
 }
 
 bool TScriptedPlatform::InputQuery(const QString& caption, const QString& prompt, QString& value) {
-  m_calls.push_back({QStringLiteral("input"), caption + QLatin1Char('|') + prompt});
+  m_calls.push_back({QStringLiteral("input"), caption + QLatin1Char('|') + prompt, TMsgDlgType::Information,
+                     TMsgDlgButtons::OK, value});
   if (m_inputAnswers.empty())
     throw EZurError(QStringLiteral("Domanda senza risposta: ") + prompt, EZurError::Kind::Cancelled);
   const TextAnswer a = m_inputAnswers.front();
@@ -78,4 +81,17 @@ void TScriptedPlatform::ShowInfo(const QStringList& lines) {
 int TScriptedPlatform::RunAndWait(const QString& program, const QStringList& arguments) {
   m_calls.push_back({QStringLiteral("run"), program + QLatin1Char(' ') + arguments.join(QLatin1Char(' '))});
   return m_runResult;
+}
+
+int TScriptedPlatform::ChooseDeclaration(TZurChoiceMode mode, TClientDataSet& frontespizio) {
+  m_calls.push_back({QStringLiteral("choice"),
+                     QStringLiteral("%1 %2")
+                         .arg(mode == TZurChoiceMode::Open ? QStringLiteral("open") : QStringLiteral("del"))
+                         .arg(frontespizio.RecordCount())});
+  if (m_choiceAnswers.empty())
+    throw EZurError(QStringLiteral("Domanda senza risposta: Scelta modello di lavoro"),
+                    EZurError::Kind::Cancelled);
+  const int r = m_choiceAnswers.front();
+  m_choiceAnswers.pop_front();
+  return r;
 }

@@ -13,10 +13,11 @@
 class TScriptedPlatform : public IZurPlatform {
 public:
   struct Call {
-    QString kind; // "message", "input", "file", "open", "info", "run"
+    QString kind; // "message", "input", "file", "open", "info", "run", "choice"
     QString text;
     TMsgDlgType type = TMsgDlgType::Information;
     TMsgDlgButtons buttons = TMsgDlgButtons::OK;
+    QString proposal{}; // "input": what the box offered before the answer
   };
 
   // Installs itself as the platform in force; the destructor restores the
@@ -29,6 +30,8 @@ public:
   void AnswerInput(const QString& value, bool ok = true) { m_inputAnswers.push_back({value, ok}); }
   void AnswerFile(const QString& name, bool ok = true) { m_fileAnswers.push_back({name, ok}); }
   void SetRunResult(int exitCode) { m_runResult = exitCode; }
+  // The next choice of declaration returns this (an IIRAPID, or -1).
+  void AnswerChoice(int result) { m_choiceAnswers.push_back(result); }
 
   const std::vector<Call>& calls() const { return m_calls; }
   QStringList messages() const; // texts of every MessageDlg, in order
@@ -47,6 +50,8 @@ public:
   void ProcessMessages() override;
   void ShowInfo(const QStringList& lines) override;
   int RunAndWait(const QString& program, const QStringList& arguments) override;
+  // Records "open" or "del" with the number of cover pages offered.
+  int ChooseDeclaration(TZurChoiceMode mode, TClientDataSet& frontespizio) override;
 
 private:
   struct TextAnswer {
@@ -58,6 +63,7 @@ private:
   std::deque<TModalResult> m_messageAnswers;
   std::deque<TextAnswer> m_inputAnswers;
   std::deque<TextAnswer> m_fileAnswers;
+  std::deque<int> m_choiceAnswers;
   int m_runResult = 0;
   int m_waitDepth = 0;
   int m_processCount = 0;
