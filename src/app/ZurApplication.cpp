@@ -2,10 +2,13 @@
 
 #include "app/ZurSettings.h"
 #include "app/zurUGlobal.h"
-#include "data/VxParamManager.h"
+#include "data/NymDBCds.h"
 #include "data/SqlDialect.h"
+#include "data/VxParamManager.h"
+#include "data/ZurCatalogue.h"
 #include "data/ZurConnection.h"
 #include "data/ZurQuery.h"
+#include "data/zurMDati.h"
 #include "payroll/QenMParams.h"
 #include "payroll/QenParametri.h"
 #include "payroll/nymCAnno.h"
@@ -25,9 +28,12 @@ TZurApplication::TZurApplication(TOptions options) : m_options(std::move(options
   SetDmQenParams(m_params.get());
   QenAnnoFinanziario().SetParams(m_params.get());
   NymAnnoScolastico().SetParams(m_params.get());
+  m_dati = std::make_unique<TdmZurDati>();
 }
 
 TZurApplication::~TZurApplication() {
+  if (m_dati) m_dati->SetStore(nullptr);
+  m_store.reset();
   QenAnnoFinanziario().SetParams(nullptr);
   NymAnnoScolastico().SetParams(nullptr);
   SetDmQenParams(nullptr);
@@ -67,7 +73,39 @@ bool TZurApplication::Start() {
   if (!QueryText().CheckVersion(m_options.version, m_options.executableName, zur::ApplicationTitle()))
     return false;
   if (!OpenDatabase()) return false;
-  return LoadSchoolIdentity();
+  if (!LoadSchoolIdentity()) return false;
+  CreateStore();
+  return LoadDeclarationData();
+}
+
+QString TZurApplication::DataOpenWarning() {
+  return QStringLiteral("Si è verificato un errore durante l'apertura dei dati. Non è possibile continuare, "
+                        "il programma verrà chiuso");
+}
+
+void TZurApplication::CreateStore() {
+  m_store = std::make_unique<TNymDBCds>(TZurCatalogue::Year, QString::fromLatin1(TZurCatalogue::Program),
+                                        TZurCatalogue::Month);
+  m_store->SetConnection(&m_connection->xqoMain);
+  m_store->SetShowWait(false);
+  m_dati->SetStore(m_store.get());
+}
+
+bool TZurApplication::LoadDeclarationData() {
+  if (!m_dati->LoadAll() || !m_dati->AllActive()) {
+    VxShowMessage(DataOpenWarning(), TMsgDlgType::Warning);
+    return false;
+  }
+  return true;
+}
+
+void TZurApplication::EnterFirstDeclaration() {
+  if (m_dati->cdsFrontespizio.IsEmpty()) {
+    m_dati->New();
+  } else {
+    m_dati->PostAll();
+    m_dati->Open();
+  }
 }
 
 bool TZurApplication::LoadSchoolIdentity() {
@@ -83,5 +121,6 @@ bool TZurApplication::LoadSchoolIdentity() {
     VxShowMessage(MissingFiscalCodeWarning(), TMsgDlgType::Warning);
     return false;
   }
+  m_dati->SetSchoolIdentity(m_schoolFiscalCode, m_schoolName);
   return true;
 }

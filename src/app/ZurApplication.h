@@ -5,12 +5,14 @@
 
 class TdmZurConnection;
 class TdmQenParams;
+class TdmZurDati;
+class TNymDBCds;
 class TQenParametri;
 
 // The program without its windows: it owns the modules and runs start-up up
-// to the school identity. The window program and zur24-cli drive this one
-// object, so the command line goes down the same road as the windows.
-// (The declaration store and datasets join it later.)
+// to the loaded declaration datasets. The window program and zur24-cli drive
+// this one object, so the command line goes down the same road as the
+// windows.
 class TZurApplication {
 public:
   struct TOptions {
@@ -22,7 +24,8 @@ public:
 
   // Creates the modules in the program's order: the connection module (which
   // loads the query repository when its file exists), the payroll settings
-  // file and the parameter module. A damaged repository file throws.
+  // file, the parameter module and the declaration data module. A damaged
+  // repository file throws.
   explicit TZurApplication(TOptions options);
   ~TZurApplication();
   TZurApplication(const TZurApplication&) = delete;
@@ -30,11 +33,23 @@ public:
 
   // Start-up after the modules exist: root directory, title and code-table
   // index; the repository's minimum version; the database connection; the
-  // school identity. Returns false when start-up must stop; the reason has
-  // already been shown through the platform (the version message, the
-  // driver's message, the missing fiscal code warning). Errors of the
-  // database while reading throw EZurError.
+  // school identity; the declaration store; the five declaration datasets.
+  // Returns false when start-up must stop; the reason has already been shown
+  // through the platform (the version message, the driver's message, the
+  // missing fiscal code warning, the warning that the data did not open).
+  // Errors of the database while reading, and the store's errors while
+  // loading (a missing structure row, a stored value that does not fit its
+  // field), throw EZurError.
   bool Start();
+
+  // The last step of start-up before the main window shows: with no cover
+  // page, a new declaration; otherwise pending edits are posted and the
+  // declaration is opened (with the choice when there are several). zur24-cli
+  // does not run it: its commands pick the declaration by fiscal code.
+  void EnterFirstDeclaration();
+
+  // The warning of a failed load of the declaration datasets.
+  static QString DataOpenWarning();
 
   // Only the connection. Shows the driver's message and returns false when it
   // does not open. An SQLite file that does not exist is created (with its
@@ -45,6 +60,9 @@ public:
 
   TdmZurConnection& Connection() { return *m_connection; }
   TdmQenParams& Params() { return *m_params; }
+  TdmZurDati& Dati() { return *m_dati; }
+  // The declaration store; nullptr before Start has reached it.
+  TNymDBCds* Store() { return m_store.get(); }
   const QString& SchoolFiscalCode() const { return m_schoolFiscalCode; }
   const QString& SchoolName() const { return m_schoolName; }
   const TOptions& Options() const { return m_options; }
@@ -53,11 +71,15 @@ public:
 
 private:
   bool LoadSchoolIdentity();
+  void CreateStore();
+  bool LoadDeclarationData();
 
   TOptions m_options;
   std::unique_ptr<TdmZurConnection> m_connection;
   std::unique_ptr<TQenParametri> m_qenParametri;
   std::unique_ptr<TdmQenParams> m_params;
+  std::unique_ptr<TdmZurDati> m_dati;
+  std::unique_ptr<TNymDBCds> m_store;
   QString m_schoolFiscalCode;
   QString m_schoolName;
 };

@@ -4,12 +4,18 @@
 #include "app/zurUGlobal.h"
 #include "data/FamilySchema.h"
 #include "data/SqlDialect.h"
+#include "data/ZurCatalogue.h"
 #include "data/ZurConnection.h"
+#include "data/ZurDeclarationJson.h"
+#include "data/zurMDati.h"
 #include "payroll/nymCQueryText.h"
 #include "platform/ZurError.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <functional>
 #include <map>
 
@@ -17,6 +23,7 @@ namespace {
 
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
+constexpr int kCancelled = 3;
 
 TZurApplication::TOptions AppOptions(const TCliOptions& o) {
   TZurApplication::TOptions a;
@@ -52,7 +59,7 @@ int CmdInit(const TCliOptions& o, TCliPlatform&) {
   const bool demo = o.arguments.contains(QStringLiteral("--demo"));
   TZurApplication app(AppOptions(o));
   if (!app.OpenDatabase(true)) return kFailed;
-  TFamilySchema::Create(app.Connection().xqoMain, demo);
+  TFamilySchema::Create(app.Connection().xqoMain, demo, TZurCatalogue::WriteStructureRows);
   CliOut(demo ? QStringLiteral("Database creato con i dati dimostrativi: %1").arg(Displayable(app.Connection().DatabaseUrl()))
               : QStringLiteral("Database creato: %1").arg(Displayable(app.Connection().DatabaseUrl())));
   return kOk;
@@ -69,6 +76,115 @@ int CmdInfo(const TCliOptions& o, TCliPlatform&) {
              .arg(app.Options().version, QueryText().MinimumVersion(app.Options().executableName)));
   CliOut(QStringLiteral("Tabelle dei codici: %1").arg(zur::CodeTableIndex().size()));
   CliOut(QStringLiteral("Scuola: %1 - %2").arg(app.SchoolFiscalCode(), app.SchoolName()));
+  app.Dati().cdsFrontespizio.SetFiltered(false);
+  CliOut(QStringLiteral("Dichiarazioni: %1").arg(app.Dati().cdsFrontespizio.RecordCount()));
+  return kOk;
+}
+
+// The positional arguments of a command (its flags already checked).
+QStringList Positional(const TCliOptions& o) {
+  QStringList out;
+  for (const QString& a : o.arguments)
+    if (!a.startsWith(QLatin1String("--"))) out << a;
+  return out;
+}
+
+// Opens the declaration of a fiscal code the way "Apri" does once the choice
+// is made; the choice itself is the fiscal code of the command line.
+void EnterByFiscalCode(TZurApplication& app, TCliPlatform& platform, const QString& fiscalCode) {
+  TdmZurDati& dati = app.Dati();
+  platform.PresetChoice(fiscalCode);
+  const int id = dati.ChooseDeclaration(TZurChoiceMode::Open);
+  if (!dati.EnterDeclaration(id))
+    throw EZurError(QStringLiteral("Nessuna dichiarazione con C.F. %1.").arg(fiscalCode));
+}
+
+int CmdList(const TCliOptions& o, TCliPlatform&) {
+  ExpectArguments(o, {}, 0);
+  TZurApplication app(AppOptions(o));
+  if (!app.Start()) return kFailed;
+  TClientDataSet& f = app.Dati().cdsFrontespizio;
+  f.SetFiltered(false);
+  for (f.First(); !f.Eof(); f.Next())
+    CliOut(QStringLiteral("%1\t%2\t%3")
+               .arg(f.FieldByName(QStringLiteral("IIRAPID")).AsString(),
+                    f.FieldByName(QStringLiteral("SIRAPCODFIS")).AsString(),
+                    f.FieldByName(QStringLiteral("SIRAPDENOM")).AsString()));
+  return kOk;
+}
+
+int CmdNew(const TCliOptions& o, TCliPlatform& platform) {
+  ExpectArguments(o, {}, 1);
+  TZurApplication app(AppOptions(o));
+  if (!app.Start()) return kFailed;
+  platform.PresetInput(Positional(o).at(0));
+  const int id = app.Dati().New();
+  if (id < 0) return kFailed;
+  CliOut(QString::number(id));
+  return kOk;
+}
+
+int CmdGet(const TCliOptions& o, TCliPlatform& platform) {
+  ExpectArguments(o, {}, 1);
+  TZurApplication app(AppOptions(o));
+  if (!app.Start()) return kFailed;
+  EnterByFiscalCode(app, platform, Positional(o).at(0));
+  const QByteArray json = QJsonDocument(GetDeclarationJson(app.Dati())).toJson(QJsonDocument::Indented);
+  CliOut(QString::fromUtf8(json).trimmed());
+  return kOk;
+}
+
+QJsonObject ReadJsonFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    throw EZurError(QStringLiteral("Impossibile leggere il file %1: %2").arg(path, file.errorString()),
+                    EZurError::Kind::File, path);
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+  if (error.error != QJsonParseError::NoError)
+    throw EZurError(QStringLiteral("Il file %1 non è un JSON valido (posizione %2): %3")
+                        .arg(path)
+                        .arg(error.offset)
+                        .arg(error.errorString()),
+                    EZurError::Kind::File, path);
+  if (!doc.isObject())
+    throw EZurError(
+        QStringLiteral("Il file %1 deve contenere un oggetto JSON con i dataset della dichiarazione.")
+            .arg(path),
+        EZurError::Kind::File, path);
+  return doc.object();
+}
+
+int CmdSet(const TCliOptions& o, TCliPlatform& platform) {
+  ExpectArguments(o, {}, 2);
+  const QStringList args = Positional(o);
+  // The file is read before anything else: a bad file must not even start
+  // the program's work on the database.
+  const QJsonObject json = ReadJsonFile(args.at(1));
+  TZurApplication app(AppOptions(o));
+  if (!app.Start()) return kFailed;
+  EnterByFiscalCode(app, platform, args.at(0));
+  SetDeclarationJson(app.Dati(), json);
+  app.Dati().SaveAll(false);
+  return kOk;
+}
+
+int CmdCheck(const TCliOptions& o, TCliPlatform& platform) {
+  ExpectArguments(o, {}, 1);
+  TZurApplication app(AppOptions(o));
+  if (!app.Start()) return kFailed;
+  EnterByFiscalCode(app, platform, Positional(o).at(0));
+  return app.Dati().SaveAll(true) ? kOk : kFailed;
+}
+
+int CmdDelete(const TCliOptions& o, TCliPlatform& platform) {
+  ExpectArguments(o, {}, 1);
+  TZurApplication app(AppOptions(o));
+  if (!app.Start()) return kFailed;
+  const QString code = Positional(o).at(0);
+  platform.PresetChoice(code);
+  if (!app.Dati().Delete()) return kCancelled;
+  CliOut(QStringLiteral("Dichiarazione con C.F. %1 eliminata.").arg(code));
   return kOk;
 }
 
@@ -76,8 +192,10 @@ int CmdInfo(const TCliOptions& o, TCliPlatform&) {
 
 int RunCliCommand(const TCliOptions& options, TCliPlatform& platform) {
   static const std::map<QString, std::function<int(const TCliOptions&, TCliPlatform&)>> commands = {
-      {QStringLiteral("init"), CmdInit},
-      {QStringLiteral("info"), CmdInfo},
+      {QStringLiteral("init"), CmdInit},   {QStringLiteral("info"), CmdInfo},
+      {QStringLiteral("list"), CmdList},   {QStringLiteral("new"), CmdNew},
+      {QStringLiteral("set"), CmdSet},     {QStringLiteral("get"), CmdGet},
+      {QStringLiteral("check"), CmdCheck}, {QStringLiteral("delete"), CmdDelete},
   };
   const auto it = commands.find(options.command);
   if (it == commands.end()) throw ECliUsage(QStringLiteral("Comando sconosciuto: %1").arg(options.command));

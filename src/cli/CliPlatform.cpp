@@ -1,5 +1,8 @@
 #include "cli/CliPlatform.h"
 
+#include "data/ClientDataSet.h"
+#include "platform/ZurError.h"
+
 #include <QProcess>
 #include <cstdio>
 
@@ -61,7 +64,19 @@ void TCliPlatform::OpenDocument(const QString& path) {
 }
 
 void TCliPlatform::ShowInfo(const QStringList& lines) {
-  for (const QString& l : lines) CliErr(l);
+  for (const QString& l : lines)
+    CliOut(l);
+}
+
+int TCliPlatform::ChooseDeclaration(TZurChoiceMode, TClientDataSet& frontespizio) {
+  if (m_choices.empty()) throw EUnanswered(QStringLiteral("Scelta modello di lavoro"));
+  const QString code = m_choices.front();
+  m_choices.pop_front();
+  TLocateOptions options;
+  options.caseInsensitive = true;
+  if (!frontespizio.Locate(QStringLiteral("SIRAPCODFIS"), code, options))
+    throw EZurError(QStringLiteral("Nessuna dichiarazione con C.F. %1.").arg(code));
+  return frontespizio.FieldByName(QStringLiteral("IIRAPID")).AsInteger();
 }
 
 int TCliPlatform::RunAndWait(const QString& program, const QStringList& arguments) {

@@ -19,7 +19,13 @@ void Usage() {
       "uso: zur24-cli [--root DIR] [--db URL] [--yes|--no] [--open] COMANDO ARGOMENTI...\n"
       "comandi:\n"
       "  init [--demo]   crea il database della famiglia (con --demo, una scuola e le sue paghe)\n"
-      "  info            esegue l'avvio e mostra cosa è stato caricato"));
+      "  info            esegue l'avvio e mostra cosa è stato caricato\n"
+      "  list            elenca le dichiarazioni: IIRAPID, codice fiscale, denominazione\n"
+      "  new CF          crea la dichiarazione del codice fiscale e ne stampa l'IIRAPID\n"
+      "  set CF FILE     scrive nella dichiarazione i valori del file JSON, poi salva\n"
+      "  get CF          stampa la dichiarazione in JSON\n"
+      "  check CF        esegue i controlli del salvataggio; esce con 1 se trova problemi\n"
+      "  delete CF       elimina la dichiarazione (chiede conferma: --yes)"));
 }
 
 } // namespace
