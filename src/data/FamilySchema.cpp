@@ -185,7 +185,7 @@ const std::vector<TTableDecl>& TFamilySchema::Tables() {
       {"tafi_anafiscale",
        {{"iafiid", K::Key},
         {"icrfid", K::Integer, 0, true},
-        {"saficodfiscale", K::Text, 16},
+        {"saficodfiscale", K::Text, 100},
         {"safigruppoana", K::Text, 255},
         {"safidenominazione", K::Text, 255},
         {"saficognome", K::Text, 60},

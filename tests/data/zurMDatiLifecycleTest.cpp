@@ -414,3 +414,13 @@ TEST_P(TDeclarationLifecycle, FailedSaveKeepsTheModificationsFlagged) {
 }
 
 ZUR_INSTANTIATE_ENGINES(TDeclarationLifecycle);
+
+// Whatever the field accepts, both engines store: a code longer than a real
+// fiscal code must not be refused by one server and kept by the other.
+TEST_P(TDeclarationLifecycle, LongFiscalCodeIsStoredAlikeOnBothEngines) {
+  const QString code = Q("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123");
+  ASSERT_EQ(NewDeclaration(code), 1000001);
+  auto other = Fresh();
+  EXPECT_EQ(Fld(other->cdsFrontespizio, "SIRAPCODFIS").AsString(), code);
+  EXPECT_EQ(Count(Q("SELECT COUNT(*) FROM tafi_anafiscale WHERE saficodfiscale = 'ABCDEFGHIJKLMNOPQRSTUVWXYZ0123'")), 1);
+}
