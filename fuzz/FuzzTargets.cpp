@@ -2,6 +2,7 @@
 
 #include "data/ClientDataSet.h"
 #include "platform/ZurError.h"
+#include "print/zurXMLPdfConf.h"
 
 #include <QByteArray>
 #include <cstdio>
@@ -79,5 +80,35 @@ int zurfuzz::Filter(const uint8_t* data, size_t size) {
   }
   Check(cds.RecordCount() <= 3, "il filtro aggiunge righe");
   Browse(cds);
+  return 0;
+}
+
+int zurfuzz::CoordFile(const uint8_t* data, size_t size) {
+  const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+  try {
+    const QDomDocument doc = ParseCoordFile(bytes, QStringLiteral("fuzz.xml"));
+    const TXMLPdfConfType conf = GetPdfConf(doc);
+    for (int p = 0; p < conf.Count(); ++p) {
+      const TXMLPageType page = conf.Item(p);
+      (void)page.Template();
+      if (p == 0) (void)conf.FindPage(page.Name());
+      for (int s = 0; s < page.Count(); ++s) {
+        const TXMLSectionType section = page.Item(s);
+        if (s == 0) (void)conf.FindSection(page.Name(), section.Name());
+        for (int e = 0; e < section.Count(); ++e) {
+          const TXMLEditType edit = section.Item(e);
+          (void)edit.Name();
+          (void)edit.Type();
+          for (int r = 0; r < edit.Count(); ++r)
+            for (int i : {0, 1, 3, 8}) {
+              const auto a = PlacePrintRect(edit.Item(r), i);
+              const auto b = PlacePrintRect(edit.Item(r), i);
+              Check(a == b, "collocazione non ripetibile");
+            }
+        }
+      }
+    }
+  } catch (const EZurError&) {
+  }
   return 0;
 }

@@ -16,4 +16,9 @@ int DataPacket(const uint8_t* data, size_t size);
 // Uses the bytes (UTF-8) as a filter text on a small dataset of every type.
 int Filter(const uint8_t* data, size_t size);
 
+// Reads the bytes as a coordinate file and walks it the way a print run
+// does (every page, section, edit and rectangle, placed for a few indexes):
+// only EZurError may come out, and placements must be repeatable.
+int CoordFile(const uint8_t* data, size_t size);
+
 } // namespace zurfuzz

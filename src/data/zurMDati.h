@@ -2,6 +2,7 @@
 
 #include "data/ClientDataSet.h"
 #include "platform/Platform.h"
+#include "print/zurMPDF.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,7 +22,7 @@ class TNymDBCds;
 // Everything a person is asked or told goes through the platform layer
 // (input box, messages, the information window, the choice of declaration).
 // Store and database errors arrive as EZurError with their message.
-class TdmZurDati {
+class TdmZurDati : public TdmZurPDF {
 public:
   TdmZurDati();
   ~TdmZurDati();
@@ -37,7 +38,7 @@ public:
   TClientDataSet cdsCampiAggiuntivi;
 
   // By component name, without regard to case; nullptr for any other name.
-  TClientDataSet* DataSetByName(const QString& component);
+  TClientDataSet* DataSetByName(const QString& component) override;
   // The five stored datasets in the store's order (Frontespizio, IK, IR,
   // IR var, IS) and their table names in the same order.
   std::array<TClientDataSet*, 5> StoredDataSets();
