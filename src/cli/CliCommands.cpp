@@ -1,4 +1,5 @@
 #include "cli/CliCommands.h"
+#include "cli/CliPrint.h"
 
 #include "app/ZurApplication.h"
 #include "app/zurUGlobal.h"
@@ -196,6 +197,8 @@ int RunCliCommand(const TCliOptions& options, TCliPlatform& platform) {
       {QStringLiteral("list"), CmdList},   {QStringLiteral("new"), CmdNew},
       {QStringLiteral("set"), CmdSet},     {QStringLiteral("get"), CmdGet},
       {QStringLiteral("check"), CmdCheck}, {QStringLiteral("delete"), CmdDelete},
+      {QStringLiteral("print"), CmdPrint},
+      {QStringLiteral("pdf-pages"), CmdPdfPages},
   };
   const auto it = commands.find(options.command);
   if (it == commands.end()) throw ECliUsage(QStringLiteral("Comando sconosciuto: %1").arg(options.command));

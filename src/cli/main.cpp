@@ -25,7 +25,9 @@ void Usage() {
       "  set CF FILE     scrive nella dichiarazione i valori del file JSON, poi salva\n"
       "  get CF          stampa la dichiarazione in JSON\n"
       "  check CF        esegue i controlli del salvataggio; esce con 1 se trova problemi\n"
-      "  delete CF       elimina la dichiarazione (chiede conferma: --yes)"));
+      "  delete CF       elimina la dichiarazione (chiede conferma: --yes)\n"
+      "  print CF GRUPPO FILE  stampa frontespizio, ik, ir o is sul modello PDF in FILE\n"
+      "  pdf-pages IN PAGINE OUT  copia in OUT le pagine di IN (all oppure 1-5,7)"));
 }
 
 } // namespace
