@@ -1,4 +1,5 @@
 #include "cli/CliCommands.h"
+#include "cli/CliImport.h"
 #include "cli/CliPrint.h"
 
 #include "app/ZurApplication.h"
@@ -197,6 +198,7 @@ int RunCliCommand(const TCliOptions& options, TCliPlatform& platform) {
       {QStringLiteral("list"), CmdList},   {QStringLiteral("new"), CmdNew},
       {QStringLiteral("set"), CmdSet},     {QStringLiteral("get"), CmdGet},
       {QStringLiteral("check"), CmdCheck}, {QStringLiteral("delete"), CmdDelete},
+      {QStringLiteral("import"), CmdImport},
       {QStringLiteral("print"), CmdPrint},
       {QStringLiteral("pdf-pages"), CmdPdfPages},
   };

@@ -26,6 +26,8 @@ void Usage() {
       "  get CF          stampa la dichiarazione in JSON\n"
       "  check CF        esegue i controlli del salvataggio; esce con 1 se trova problemi\n"
       "  delete CF       elimina la dichiarazione (chiede conferma: --yes)\n"
+      "  import CF [--from AAAA-MM] [--to AAAA-MM] [--no-sostituto] [--no-irap]\n"
+      "                  importa sede e IRAP dalle paghe, poi salva\n"
       "  print CF GRUPPO FILE  stampa frontespizio, ik, ir o is sul modello PDF in FILE\n"
       "  pdf-pages IN PAGINE OUT  copia in OUT le pagine di IN (all oppure 1-5,7)"));
 }
