@@ -270,3 +270,21 @@ void TdmZurPDF::CreatePrintTemplate(const QString& modelPath, const QString& out
   DeleteOutputPages(1, 1);
   SaveOutput(outFile);
 }
+
+bool TdmZurPDF::CreatePrintTemplate() {
+  const QString filter = QStringLiteral("Adobe Acrobat (*.pdf)|*.pdf");
+  QString model;
+  if (!Platform().PromptForFileName(model, filter, QStringLiteral("pdf"),
+                                    QStringLiteral("Apri PDF ministeriale IRAP"), QString(), false))
+    return false;
+  LoadModel(model, CoordPath(QStringLiteral("Frontespizio.xml")));
+  CopyModelPage(22);
+  CopyModelPage(23);
+  DeleteOutputPages(1, 1);
+  QString out = QStringLiteral("template.pdf");
+  if (!Platform().PromptForFileName(out, filter, QStringLiteral("pdf"),
+                                    QStringLiteral("Salva il template con nome"), QString(), true))
+    return false;
+  SaveOutput(out);
+  return true;
+}

@@ -63,6 +63,11 @@ public:
   // with the imprint, saved to outFile (the cover page's coordinate file
   // must exist though nothing of it is used).
   void CreatePrintTemplate(const QString& modelPath, const QString& outFile);
+  // The same with the developer menu's dialogs: "Apri PDF ministeriale IRAP"
+  // for the model (cancel: nothing happens) and "Salva il template con nome"
+  // for the result (cancel: nothing is saved). False when either was
+  // cancelled.
+  bool CreatePrintTemplate();
 
   // Paths under the program root directory.
   static QString ModelPath();

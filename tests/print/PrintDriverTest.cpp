@@ -234,6 +234,35 @@ TEST_F(PrintDriver, PrintTemplateHoldsPages22And23OfTheModel) {
   EXPECT_TRUE(PdfText(Out("template.pdf"), 2).contains(QStringLiteral("pagina 23")));
 }
 
+TEST_F(PrintDriver, PrintTemplateAsksForTheModelAndTheDestination) {
+  m_platform.AnswerFile(QString(), false);
+  EXPECT_FALSE(m_dati.CreatePrintTemplate());
+  m_platform.AnswerFile(TdmZurPDF::ModelPath());
+  m_platform.AnswerFile(Out("t.pdf"));
+  EXPECT_TRUE(m_dati.CreatePrintTemplate());
+  EXPECT_EQ(PdfPages(Out("t.pdf")), 2);
+  EXPECT_EQ(m_platform.opened(), QStringList{QFileInfo(Out("t.pdf")).absoluteFilePath()});
+  m_platform.AnswerFile(TdmZurPDF::ModelPath() + QStringLiteral(".assente"));
+  try {
+    m_dati.CreatePrintTemplate();
+    FAIL();
+  } catch (const EZurError& e) {
+    EXPECT_TRUE(e.message().startsWith(QStringLiteral("File mancante "))) << qPrintable(e.message());
+  }
+}
+
+// The vendor line must show on A4 and stay clear of the form, whose boxes
+// start 12 mm from the left edge.
+TEST_F(PrintDriver, TheImprintShowsAlongTheLeftEdgeOutsideTheForm) {
+  m_dati.PrintQuadroIK(Out("ik.pdf"));
+  const TBox b = WordBox(Out("ik.pdf"), QStringLiteral("zur24"));
+  ASSERT_GE(b.xMin, 0) << "imprint not found";
+  EXPECT_GT(b.xMin / kPt, 3.0);
+  EXPECT_LT(b.xMax / kPt, 12.0);
+  EXPECT_GT(b.yMin / kPt, 10.0);
+  EXPECT_LT(b.yMax / kPt, 287.0);
+}
+
 TEST(StandInModel, RegeneratingGivesTheInstalledBytes) {
   QStringList files;
   for (const char* name : {"Frontespizio.xml", "QuadroIK.xml", "QuadroIR.xml", "QuadroIS.xml"})
