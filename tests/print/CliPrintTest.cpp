@@ -53,14 +53,14 @@ protected:
   }
   void Declaration() {
     ASSERT_EQ(Run({Q("init"), Q("--demo")}).rc, 0);
-    ASSERT_EQ(Run({Q("new"), Q("97123450583")}).rc, 0);
+    ASSERT_EQ(Run({Q("new"), Q("80011990639")}).rc, 0);
     QFile f(Path("d.json"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(R"({"cdsQuadroIK": {"FIKVALIRAP1": 1234.5},
                "cdsQuadroIRVar": [{"SIRCODREGIONE": "09", "FIRBASEIMP": 456789},
                                   {"SIRCODREGIONE": "12", "FIRBASEIMP": 987654}]})");
     f.close();
-    const TRun set = Run({Q("set"), Q("97123450583"), Path("d.json")});
+    const TRun set = Run({Q("set"), Q("80011990639"), Path("d.json")});
     ASSERT_EQ(set.rc, 0) << set;
   }
 
@@ -69,13 +69,13 @@ protected:
 
 TEST_P(TCliPrint, PrintWritesTheGroupToTheFileGiven) {
   Declaration();
-  const TRun ik = Run({Q("print"), Q("97123450583"), Q("ik"), Path("ik.pdf")});
+  const TRun ik = Run({Q("print"), Q("80011990639"), Q("ik"), Path("ik.pdf")});
   ASSERT_EQ(ik.rc, 0) << ik;
   EXPECT_TRUE(ik.out.contains(Path("ik.pdf"))) << ik;
   EXPECT_EQ(PdfPages(Path("ik.pdf")), 1);
   EXPECT_TRUE(PdfText(Path("ik.pdf")).contains(Q("1.235")));
 
-  const TRun ir = Run({Q("print"), Q("97123450583"), Q("IR"), Path("ir.pdf")});
+  const TRun ir = Run({Q("print"), Q("80011990639"), Q("IR"), Path("ir.pdf")});
   ASSERT_EQ(ir.rc, 0) << ir;
   ASSERT_EQ(PdfPages(Path("ir.pdf")), 2);
   const QString rows = PdfText(Path("ir.pdf"), 2);
@@ -84,13 +84,13 @@ TEST_P(TCliPrint, PrintWritesTheGroupToTheFileGiven) {
 
 TEST_P(TCliPrint, PrintFailuresAreNamedAndKeepThePreviousFile) {
   Declaration();
-  EXPECT_EQ(Run({Q("print"), Q("97123450583"), Q("quadro"), Path("x.pdf")}).rc, 2);
+  EXPECT_EQ(Run({Q("print"), Q("80011990639"), Q("quadro"), Path("x.pdf")}).rc, 2);
   QFile previous(Path("is.pdf"));
   ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
   previous.write("previous");
   previous.close();
   QFile::remove(CoordDir() + Q("IRAP_mod.pdf"));
-  const TRun r = Run({Q("print"), Q("97123450583"), Q("is"), Path("is.pdf")});
+  const TRun r = Run({Q("print"), Q("80011990639"), Q("is"), Path("is.pdf")});
   EXPECT_EQ(r.rc, 1) << r;
   EXPECT_TRUE(r.err.contains(Q("File mancante ") + CoordDir() + Q("IRAP_mod.pdf"))) << r;
   ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
