@@ -17,13 +17,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 #include <set>
 #include <vector>
 
 namespace {
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
+constexpr double kPi = 3.14159265358979323846;
 constexpr const char* kFontName = "/ZurF1";
 
 // Helvetica advance widths (1/1000 em) of the printable ASCII range, from the
@@ -231,7 +231,7 @@ double TPqlPdf::ToPointsY(double v) const {
 }
 
 void TPqlPdf::EmitText(double xPt, double yPt, double angle, const QByteArray& text) {
-  const double rad = angle * std::numbers::pi / 180.0;
+  const double rad = angle * kPi / 180.0;
   const double c = std::cos(rad), s = std::sin(rad);
   m_pending += "BT " + QByteArray(kFontName) + ' ' + Num(m_textSize) + " Tf " + Num(c) + ' ' + Num(s) + ' ' +
                Num(-s) + ' ' + Num(c) + ' ' + Num(xPt) + ' ' + Num(yPt) + " Tm " + PdfString(text) +

@@ -126,7 +126,10 @@ struct TPrintPlacement {
   int y = 0;
   int height = 0;
   double space = 0;
-  bool operator==(const TPrintPlacement&) const = default;
+  // Spelled out: the files that include qpdf build as C++17 under clang.
+  bool operator==(const TPrintPlacement& o) const {
+    return x == o.x && y == o.y && height == o.height && space == o.space;
+  }
 };
 // nullopt when the rectangle does not serve index i (MaxIndex not 0 and i
 // outside MinIndex..MaxIndex). The horizontal step is whole; the vertical

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "print/PqlPdf.h"
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#ifndef POINTERHOLDER_TRANSITION
-#define POINTERHOLDER_TRANSITION 4
-#endif
-#include <qpdf/QPDF.hh>
 
 // Reading printed PDFs back the way a person would: the text of each page
-// with pdftotext, the page count with qpdf.
+// with pdftotext, the page count through the engine.
 namespace printtest {
 
 inline QString PdfText(const QString& path, int page = 0, const QStringList& extra = {"-layout"}) {
@@ -24,9 +21,8 @@ inline QString PdfText(const QString& path, int page = 0, const QStringList& ext
 }
 
 inline int PdfPages(const QString& path) {
-  QPDF pdf;
-  pdf.processFile(path.toLocal8Bit().constData());
-  return int(pdf.getAllPages().size());
+  TPqlPdf pdf;
+  return pdf.LoadFromFile(path) != 0 ? pdf.PageCount() : -1;
 }
 
 // The first word box of pdftotext -bbox equal to word: xMin, yMin, xMax, yMax
