@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliImport.h"
 #include "cli/CliPrint.h"
+#include "cli/CliTelematic.h"
 
 #include "app/ZurApplication.h"
 #include "app/zurUGlobal.h"
@@ -199,6 +200,7 @@ int RunCliCommand(const TCliOptions& options, TCliPlatform& platform) {
       {QStringLiteral("set"), CmdSet},     {QStringLiteral("get"), CmdGet},
       {QStringLiteral("check"), CmdCheck}, {QStringLiteral("delete"), CmdDelete},
       {QStringLiteral("import"), CmdImport},
+      {QStringLiteral("telematic"), CmdTelematic},
       {QStringLiteral("print"), CmdPrint},
       {QStringLiteral("pdf-pages"), CmdPdfPages},
   };

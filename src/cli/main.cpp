@@ -29,7 +29,8 @@ void Usage() {
       "  import CF [--from AAAA-MM] [--to AAAA-MM] [--no-sostituto] [--no-irap]\n"
       "                  importa sede e IRAP dalle paghe, poi salva\n"
       "  print CF GRUPPO FILE  stampa frontespizio, ik, ir o is sul modello PDF in FILE\n"
-      "  pdf-pages IN PAGINE OUT  copia in OUT le pagine di IN (all oppure 1-5,7)"));
+      "  pdf-pages IN PAGINE OUT  copia in OUT le pagine di IN (all oppure 1-5,7)\n"
+      "  telematic CF OUT  salva con i controlli e crea il file telematico OUT"));
 }
 
 } // namespace
