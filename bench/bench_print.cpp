@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <memory>
 
 namespace {
 
@@ -94,9 +95,11 @@ struct TFixture {
   }
 };
 
+// Freed before main returns, while Qt is still up.
+std::unique_ptr<TFixture> g_fixture;
 TFixture& Fixture() {
-  static TFixture fixture;
-  return fixture;
+  if (!g_fixture) g_fixture = std::make_unique<TFixture>();
+  return *g_fixture;
 }
 
 using TDriver = void (TdmZurPDF::*)(const QString&);
@@ -164,5 +167,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  g_fixture.reset();
   return 0;
 }
