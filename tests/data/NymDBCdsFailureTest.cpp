@@ -20,7 +20,8 @@ const char* const kInjected = "errore iniettato";
 class TStoreFailureTest : public TStoreFixture {
 protected:
   void TearDown() override {
-    if (Db().Connection().Connected() && !m_triggerTable.isEmpty()) Repair();
+    // A skipped test has no database; only a test that installed a trigger repairs.
+    if (!m_triggerTable.isEmpty() && Db().Connection().Connected()) Repair();
     TStoreFixture::TearDown();
   }
 
