@@ -28,16 +28,6 @@ constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kCancelled = 3;
 
-TZurApplication::TOptions AppOptions(const TCliOptions& o) {
-  TZurApplication::TOptions a;
-  a.rootDir = o.rootDir;
-  a.databaseUrl = o.databaseUrl;
-  a.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-  if (a.executableName.isEmpty()) a.executableName = QStringLiteral("zur24-cli");
-  a.version = QStringLiteral(ZUR_VERSION);
-  return a;
-}
-
 // The database URL as it may be shown: without the password.
 QString Displayable(const QString& url) {
   const auto target = TDatabaseTarget::Parse(url);
@@ -60,7 +50,7 @@ void ExpectArguments(const TCliOptions& o, const QStringList& allowedFlags, int 
 int CmdInit(const TCliOptions& o, TCliPlatform&) {
   ExpectArguments(o, {QStringLiteral("--demo")}, 0);
   const bool demo = o.arguments.contains(QStringLiteral("--demo"));
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.OpenDatabase(true)) return kFailed;
   TFamilySchema::Create(app.Connection().xqoMain, demo, TZurCatalogue::WriteStructureRows);
   CliOut(demo ? QStringLiteral("Database creato con i dati dimostrativi: %1").arg(Displayable(app.Connection().DatabaseUrl()))
@@ -70,7 +60,7 @@ int CmdInit(const TCliOptions& o, TCliPlatform&) {
 
 int CmdInfo(const TCliOptions& o, TCliPlatform&) {
   ExpectArguments(o, {}, 0);
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   CliOut(zur::ApplicationTitle());
   CliOut(QStringLiteral("Cartella del programma: %1").arg(zur::RootDir()));
@@ -104,7 +94,7 @@ void EnterByFiscalCode(TZurApplication& app, TCliPlatform& platform, const QStri
 
 int CmdList(const TCliOptions& o, TCliPlatform&) {
   ExpectArguments(o, {}, 0);
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   TClientDataSet& f = app.Dati().cdsFrontespizio;
   f.SetFiltered(false);
@@ -118,7 +108,7 @@ int CmdList(const TCliOptions& o, TCliPlatform&) {
 
 int CmdNew(const TCliOptions& o, TCliPlatform& platform) {
   ExpectArguments(o, {}, 1);
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   platform.PresetInput(Positional(o).at(0));
   const int id = app.Dati().New();
@@ -129,7 +119,7 @@ int CmdNew(const TCliOptions& o, TCliPlatform& platform) {
 
 int CmdGet(const TCliOptions& o, TCliPlatform& platform) {
   ExpectArguments(o, {}, 1);
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   EnterByFiscalCode(app, platform, Positional(o).at(0));
   const QByteArray json = QJsonDocument(GetDeclarationJson(app.Dati())).toJson(QJsonDocument::Indented);
@@ -164,7 +154,7 @@ int CmdSet(const TCliOptions& o, TCliPlatform& platform) {
   // The file is read before anything else: a bad file must not even start
   // the program's work on the database.
   const QJsonObject json = ReadJsonFile(args.at(1));
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   EnterByFiscalCode(app, platform, args.at(0));
   SetDeclarationJson(app.Dati(), json);
@@ -174,7 +164,7 @@ int CmdSet(const TCliOptions& o, TCliPlatform& platform) {
 
 int CmdCheck(const TCliOptions& o, TCliPlatform& platform) {
   ExpectArguments(o, {}, 1);
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   EnterByFiscalCode(app, platform, Positional(o).at(0));
   return app.Dati().SaveAll(true) ? kOk : kFailed;
@@ -182,7 +172,7 @@ int CmdCheck(const TCliOptions& o, TCliPlatform& platform) {
 
 int CmdDelete(const TCliOptions& o, TCliPlatform& platform) {
   ExpectArguments(o, {}, 1);
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   const QString code = Positional(o).at(0);
   platform.PresetChoice(code);

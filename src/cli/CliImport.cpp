@@ -94,16 +94,6 @@ TZurImportOptions ImportOptions(const TImportArgs& args) {
   return options;
 }
 
-TZurApplication::TOptions AppOptions(const TCliOptions& o) {
-  TZurApplication::TOptions a;
-  a.rootDir = o.rootDir;
-  a.databaseUrl = o.databaseUrl;
-  a.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-  if (a.executableName.isEmpty()) a.executableName = QStringLiteral("zur24-cli");
-  a.version = QStringLiteral(ZUR_VERSION);
-  return a;
-}
-
 QByteArray Plain(QString text) {
   text.replace(QLatin1String("\r\r\n"), QLatin1String("\n"));
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -146,7 +136,7 @@ int CmdImport(const TCliOptions& o, TCliPlatform& platform) {
   const TImportArgs args = ParseArguments(o);
   const TZurImportOptions options = ImportOptions(args);
 
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   TdmZurDati& dati = app.Dati();
   platform.PresetChoice(args.fiscalCode);

@@ -22,16 +22,6 @@ QStringList Positional(const TCliOptions& o, int count) {
   return out;
 }
 
-TZurApplication::TOptions AppOptions(const TCliOptions& o) {
-  TZurApplication::TOptions a;
-  a.rootDir = o.rootDir;
-  a.databaseUrl = o.databaseUrl;
-  a.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-  if (a.executableName.isEmpty()) a.executableName = QStringLiteral("zur24-cli");
-  a.version = QStringLiteral(ZUR_VERSION);
-  return a;
-}
-
 using TDriver = void (TdmZurPDF::*)(const QString&);
 
 struct TPrintGroup {
@@ -54,7 +44,7 @@ int CmdPrint(const TCliOptions& o, TCliPlatform& platform) {
     throw ECliUsage(
         QStringLiteral("Gruppo di stampa sconosciuto: %1 (frontespizio, ik, ir, is)").arg(args[1]));
 
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return 1;
   TdmZurDati& dati = app.Dati();
   platform.PresetChoice(args[0]);

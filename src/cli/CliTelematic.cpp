@@ -14,16 +14,6 @@ constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kCancelled = 3;
 
-TZurApplication::TOptions AppOptions(const TCliOptions& o) {
-  TZurApplication::TOptions a;
-  a.rootDir = o.rootDir;
-  a.databaseUrl = o.databaseUrl;
-  a.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-  if (a.executableName.isEmpty()) a.executableName = QStringLiteral("zur24-cli");
-  a.version = QStringLiteral(ZUR_VERSION);
-  return a;
-}
-
 } // namespace
 
 int CmdTelematic(const TCliOptions& o, TCliPlatform& platform) {
@@ -37,7 +27,7 @@ int CmdTelematic(const TCliOptions& o, TCliPlatform& platform) {
     throw ECliUsage(QStringLiteral("Il comando %1 richiede %2 argomenti.").arg(o.command).arg(2));
   const QString out = positional.at(1);
 
-  TZurApplication app(AppOptions(o));
+  TZurApplication app(CliAppOptions(o));
   if (!app.Start()) return kFailed;
   TdmZurDati& dati = app.Dati();
   platform.PresetChoice(positional.at(0));

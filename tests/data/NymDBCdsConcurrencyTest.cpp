@@ -28,24 +28,24 @@ class TStoreConcurrencyTest : public TStoreFixture {};
 // Not a test of its own: the body of each saving program that the test below
 // starts, run by re-invoking this binary with the variable set.
 TEST(TStoreConcurrencyChild, DISABLED_SavesItsShare) {
-  const QStringList spec = qEnvironmentVariable(kChildVariable).split(QLatin1Char('\n'));
-  if (spec.size() != 3) GTEST_SKIP() << "runs only as a child of TwoProgramsSavingAtOnceNeverShareARowNumber";
+  const QStringList args = qEnvironmentVariable(kChildVariable).split(QLatin1Char('\n'));
+  if (args.size() != 3) GTEST_SKIP() << "runs only as a child of TwoProgramsSavingAtOnceNeverShareARowNumber";
   TVxSQLConnection connection;
-  connection.SetDatabaseUrl(spec[0]);
+  connection.SetDatabaseUrl(args[0]);
   ASSERT_TRUE(connection.Open()) << connection.LastError().toStdString();
   TNymDBCds store(2024, Q("zur"), 0);
   store.SetConnection(&connection);
   store.SetShowWait(false);
   TClientDataSet ds;
   store.Load(ds, Q(kTable));
-  const qint64 start = spec[2].toLongLong();
+  const qint64 start = args[2].toLongLong();
   while (QDateTime::currentMSecsSinceEpoch() < start)
     QThread::msleep(5);
   try {
     for (int i = 0; i < kRecords;) {
       for (int n = 0; n < kPerSave; ++n, ++i) {
         ds.Append();
-        ds.FieldByName(Q("SPROC")).SetAsString(spec[1]);
+        ds.FieldByName(Q("SPROC")).SetAsString(args[1]);
         ds.FieldByName(Q("INUM")).SetAsInteger(i + 1); // 0 would not be stored
         ds.Post();
       }
