@@ -1,6 +1,7 @@
 // zur24-cli's declaration commands, run as the binary on both engines.
 #include "data/FamilySchema.h"
 #include "data/ZurQuery.h"
+#include "support/CliRun.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
@@ -18,15 +19,7 @@ QString Q(const char* text) {
   return QString::fromUtf8(text);
 }
 
-struct TRun {
-  int rc = -1;
-  QString out;
-  QString err;
-};
-
-std::ostream& operator<<(std::ostream& os, const TRun& r) {
-  return os << "rc=" << r.rc << "\nout:\n" << r.out.toStdString() << "\nerr:\n" << r.err.toStdString();
-}
+using zurtest::TRun;
 
 class TCliDeclaration : public zurtest::TDatabaseTest {
 protected:

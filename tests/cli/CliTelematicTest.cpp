@@ -1,5 +1,6 @@
 // zur24-cli telematic, run as the binary on both engines: the whole road of
 // "Creazione file telematico" from the saved declaration to the file.
+#include "support/CliRun.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
@@ -15,15 +16,7 @@ QString Q(const char* text) {
   return QString::fromUtf8(text);
 }
 
-struct TRun {
-  int rc = -1;
-  QString out;
-  QString err;
-};
-
-std::ostream& operator<<(std::ostream& os, const TRun& r) {
-  return os << "rc=" << r.rc << "\nout:\n" << r.out.toStdString() << "\nerr:\n" << r.err.toStdString();
-}
+using zurtest::TRun;
 
 constexpr const char* kCf = "97123450583";
 

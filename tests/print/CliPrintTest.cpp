@@ -1,5 +1,6 @@
 // zur24-cli print and pdf-pages, run as the binary.
 #include "PrintTestSupport.h"
+#include "support/CliRun.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
@@ -16,15 +17,7 @@ QString Q(const char* text) {
   return QString::fromUtf8(text);
 }
 
-struct TRun {
-  int rc = -1;
-  QString out;
-  QString err;
-};
-
-std::ostream& operator<<(std::ostream& os, const TRun& r) {
-  return os << "rc=" << r.rc << "\nout:\n" << r.out.toStdString() << "\nerr:\n" << r.err.toStdString();
-}
+using zurtest::TRun;
 
 class TCliPrint : public zurtest::TDatabaseTest {
 protected:
