@@ -4,7 +4,7 @@
 //   save / load a 10,000 x 50 DATAPACKET file          <= 1 s each way
 // The "Smoke" cases run the same code on tiny data for the test suite.
 
-#include "data/ClientDataSet.h"
+#include "dataset/ClientDataSet.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

@@ -6,12 +6,12 @@
 // plan that scans the movements shows up next to the figure it explains.
 // The "Smoke" case runs the same code on twenty workers for the test suite.
 
-#include "data/ClientDataSet.h"
-#include "data/FamilySchema.h"
-#include "data/VxSQLConnection.h"
-#include "data/VxTransaction.h"
-#include "data/ZurQuery.h"
-#include "data/zurMDati.h"
+#include "dataset/ClientDataSet.h"
+#include "db/FamilySchema.h"
+#include "db/VxSQLConnection.h"
+#include "db/VxTransaction.h"
+#include "db/ZurQuery.h"
+#include "declaration/zurMDati.h"
 #include "payroll/NymCalcola.h"
 #include "payroll/QenMParams.h"
 #include "payroll/QenUIrap.h"

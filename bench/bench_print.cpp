@@ -6,9 +6,9 @@
 // Run: build/bench/bench_print [--benchmark_filter=...]
 // ZUR_BENCH_KEEP=DIR keeps the last output of each group in DIR, for a look.
 // The "Smoke" case prints each group once for the test suite.
-#include "app/zurUGlobal.h"
-#include "data/zurMDati.h"
-#include "platform/ScriptedPlatform.h"
+#include "platform/zurUGlobal.h"
+#include "declaration/zurMDati.h"
+#include "support/ScriptedPlatform.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

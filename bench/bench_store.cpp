@@ -8,16 +8,16 @@
 //   peak resident memory with the 1,000 declarations loaded <= 200 MB
 // The "Smoke" cases run the same code on five declarations for the test suite.
 
-#include "data/ClientDataSet.h"
-#include "data/DataPacket.h"
-#include "data/FamilySchema.h"
-#include "data/NymDBCds.h"
-#include "data/VxSQLConnection.h"
-#include "data/VxTransaction.h"
-#include "data/ZurQuery.h"
+#include "dataset/ClientDataSet.h"
+#include "dataset/DataPacket.h"
+#include "db/FamilySchema.h"
+#include "store/NymDBCds.h"
+#include "db/VxSQLConnection.h"
+#include "db/VxTransaction.h"
+#include "db/ZurQuery.h"
 
-#if __has_include("data/ZurCatalogue.h")
-#include "data/ZurCatalogue.h"
+#if __has_include("declaration/ZurCatalogue.h")
+#include "declaration/ZurCatalogue.h"
 #define ZUR_BENCH_CATALOGUE 1
 #endif
 

@@ -1,10 +1,10 @@
 // The telematic file of a declaration with every mapped field filled: build,
 // rewrite and write. Budgets: one file <= 20 ms; 1,000 files in one process
 // <= 10 s.
-#include "app/zurUGlobal.h"
-#include "data/ClientDataSet.h"
-#include "data/Field.h"
-#include "data/zurMDati.h"
+#include "platform/zurUGlobal.h"
+#include "dataset/ClientDataSet.h"
+#include "dataset/Field.h"
+#include "declaration/zurMDati.h"
 #include "telematic/zurMFileTelIRAP.h"
 
 #include <QDate>

@@ -1,6 +1,6 @@
 #include "FuzzTargets.h"
 
-#include "data/ClientDataSet.h"
+#include "dataset/ClientDataSet.h"
 #include "platform/ZurError.h"
 #include "print/zurXMLPdfConf.h"
 

@@ -12,7 +12,7 @@ import re
 import sys
 from xml.sax.saxutils import quoteattr
 
-SRC = "src/data/ZurCatalogue.cpp"
+SRC = "src/declaration/ZurCatalogue.cpp"
 OUT = "resources/USR/FR2024/Res/CoordStp/"
 text = open(SRC, encoding="utf-8").read()
 

@@ -1,7 +1,7 @@
 #include "cli/CliImport.h"
 
 #include "app/ZurApplication.h"
-#include "data/zurMDati.h"
+#include "declaration/zurMDati.h"
 #include "payroll/zurImport.h"
 #include "platform/ZurError.h"
 

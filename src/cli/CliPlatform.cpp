@@ -1,6 +1,6 @@
 #include "cli/CliPlatform.h"
 
-#include "data/ClientDataSet.h"
+#include "dataset/ClientDataSet.h"
 #include "platform/ZurError.h"
 
 #include <QProcess>

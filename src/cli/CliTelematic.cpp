@@ -1,7 +1,7 @@
 #include "cli/CliTelematic.h"
 
 #include "app/ZurApplication.h"
-#include "data/zurMDati.h"
+#include "declaration/zurMDati.h"
 #include "platform/ZurError.h"
 #include "telematic/zurMFileTelIRAP.h"
 

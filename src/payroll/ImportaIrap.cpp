@@ -1,7 +1,7 @@
 #include "payroll/ImportaIrap.h"
 
-#include "data/ClientDataSet.h"
-#include "data/ZurQuery.h"
+#include "dataset/ClientDataSet.h"
+#include "db/ZurQuery.h"
 #include "payroll/NymCalcola.h"
 #include "payroll/nymCAnno.h"
 

@@ -1,9 +1,9 @@
 #include "payroll/QenMParams.h"
 
-#include "app/zurUGlobal.h"
-#include "data/VxParamManager.h"
-#include "data/VxSQLConnection.h"
-#include "data/ZurQuery.h"
+#include "platform/zurUGlobal.h"
+#include "db/VxParamManager.h"
+#include "db/VxSQLConnection.h"
+#include "db/ZurQuery.h"
 #include "payroll/nymCQueryText.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"

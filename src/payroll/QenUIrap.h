@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Currency.h"
+#include "dataset/Currency.h"
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "payroll/QenUtil.h"
 
-#include "app/zurUGlobal.h"
+#include "platform/zurUGlobal.h"
 #include "payroll/nymCQueryText.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "payroll/QueryTextBuilder.h"
 
-#include "data/ClientDataSet.h"
+#include "dataset/ClientDataSet.h"
 #include "payroll/nymCQueryText.h"
 #include "platform/ZurError.h"
 

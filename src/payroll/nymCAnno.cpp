@@ -1,7 +1,7 @@
 #include "payroll/nymCAnno.h"
 
-#include "data/ZurConnection.h"
-#include "data/ZurQuery.h"
+#include "db/ZurConnection.h"
+#include "db/ZurQuery.h"
 #include "payroll/QenMParams.h"
 #include "platform/ZurError.h"
 

@@ -1,7 +1,7 @@
 #include "payroll/nymCQueryText.h"
 
-#include "app/zurUGlobal.h"
-#include "data/ZurQuery.h"
+#include "platform/zurUGlobal.h"
+#include "db/ZurQuery.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/ClientDataSet.h"
+#include "dataset/ClientDataSet.h"
 #include "payroll/QenUtil.h"
 
 #include <QHash>

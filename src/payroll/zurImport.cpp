@@ -1,7 +1,7 @@
 #include "payroll/zurImport.h"
 
-#include "data/VxParamManager.h"
-#include "data/zurMDati.h"
+#include "db/VxParamManager.h"
+#include "declaration/zurMDati.h"
 #include "payroll/ImportaIrap.h"
 #include "payroll/QenMParams.h"
 #include "payroll/QenUtil.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/ClientDataSet.h"
-#include "data/ZurQuery.h"
+#include "dataset/ClientDataSet.h"
+#include "db/ZurQuery.h"
 
 #include <QDate>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "print/zurMPDF.h"
 
-#include "app/zurUGlobal.h"
-#include "data/ClientDataSet.h"
-#include "data/Currency.h"
+#include "platform/zurUGlobal.h"
+#include "dataset/ClientDataSet.h"
+#include "dataset/Currency.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"
 

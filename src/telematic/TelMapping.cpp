@@ -1,7 +1,7 @@
 #include "telematic/TelMapping.h"
 
-#include "data/ClientDataSet.h"
-#include "data/Field.h"
+#include "dataset/ClientDataSet.h"
+#include "dataset/Field.h"
 #include "platform/ZurError.h"
 #include "telematic/XMLNode.h"
 

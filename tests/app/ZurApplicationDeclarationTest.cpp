@@ -1,12 +1,12 @@
 // Start-up up to the loaded declaration datasets and its last step, the
 // first declaration, as the windows will run them.
 #include "app/ZurApplication.h"
-#include "app/zurUGlobal.h"
-#include "data/FamilySchema.h"
-#include "data/NymDBCds.h"
-#include "data/ZurCatalogue.h"
-#include "data/zurMDati.h"
-#include "platform/ScriptedPlatform.h"
+#include "platform/zurUGlobal.h"
+#include "db/FamilySchema.h"
+#include "store/NymDBCds.h"
+#include "declaration/ZurCatalogue.h"
+#include "declaration/zurMDati.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
 #include "support/TestDatabase.h"
 

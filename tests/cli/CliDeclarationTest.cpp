@@ -1,6 +1,6 @@
 // zur24-cli's declaration commands, run as the binary on both engines.
-#include "data/FamilySchema.h"
-#include "data/ZurQuery.h"
+#include "db/FamilySchema.h"
+#include "db/ZurQuery.h"
 #include "support/CliRun.h"
 #include "support/TestDatabase.h"
 

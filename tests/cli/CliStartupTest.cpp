@@ -1,4 +1,4 @@
-#include "data/ZurQuery.h"
+#include "db/ZurQuery.h"
 #include "payroll/nymCQueryText.h"
 #include "support/TestDatabase.h"
 

@@ -2,12 +2,12 @@
 // computation with the financial-year object switched and restored.
 #include "payroll/ImportaIrap.h"
 
-#include "data/ClientDataSet.h"
-#include "data/ZurQuery.h"
+#include "dataset/ClientDataSet.h"
+#include "db/ZurQuery.h"
 #include "payroll/PayrollTestSupport.h"
 #include "payroll/QenUtil.h"
 #include "payroll/nymCAnno.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
 #include "support/TestDatabase.h"
 

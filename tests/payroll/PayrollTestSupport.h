@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/ClientDataSet.h"
-#include "data/Currency.h"
-#include "data/VxSQLConnection.h"
-#include "data/ZurQuery.h"
+#include "dataset/ClientDataSet.h"
+#include "dataset/Currency.h"
+#include "db/VxSQLConnection.h"
+#include "db/ZurQuery.h"
 #include "payroll/QenMParams.h"
 #include "payroll/nymCAnno.h"
 #include "payroll/nymCQueryText.h"

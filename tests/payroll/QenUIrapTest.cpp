@@ -1,12 +1,12 @@
 // The monthly IRAP calculator on a payroll written by hand, on both engines.
 #include "payroll/QenUIrap.h"
 
-#include "data/ClientDataSet.h"
-#include "data/ZurQuery.h"
+#include "dataset/ClientDataSet.h"
+#include "db/ZurQuery.h"
 #include "payroll/ImportaIrap.h"
 #include "payroll/PayrollTestSupport.h"
 #include "payroll/nymCAnno.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
 #include "support/TestDatabase.h"
 

@@ -1,8 +1,8 @@
 #include "payroll/nymCQueryText.h"
 
-#include "data/ZurQuery.h"
+#include "db/ZurQuery.h"
 #include "payroll/QueryTextBuilder.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
 
 #include <QFile>

@@ -3,13 +3,13 @@
 // worked out by hand from the demo payroll listed in FamilyDemo.h.
 #include "payroll/zurImport.h"
 
-#include "data/FamilyDemo.h"
-#include "data/VxParamManager.h"
-#include "data/ZurQuery.h"
-#include "data/zurMDati.h"
+#include "db/FamilyDemo.h"
+#include "db/VxParamManager.h"
+#include "db/ZurQuery.h"
+#include "declaration/zurMDati.h"
 #include "payroll/PayrollTestSupport.h"
 #include "payroll/nymCAnno.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
 #include "support/DeclarationFixture.h"
 #include "support/TestDatabase.h"

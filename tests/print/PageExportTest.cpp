@@ -1,5 +1,5 @@
 #include "PrintTestSupport.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "print/zurPaginePDF.h"
 #include "print/zurStandInModel.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/ClientDataSet.h"
-#include "data/zurMDati.h"
+#include "dataset/ClientDataSet.h"
+#include "declaration/zurMDati.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "support/TestDatabase.h"
 
-#include "data/FamilySchema.h"
-#include "data/ZurQuery.h"
+#include "db/FamilySchema.h"
+#include "db/ZurQuery.h"
 #include "platform/ZurError.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/VxSQLConnection.h"
+#include "db/VxSQLConnection.h"
 
 #include <QString>
 #include <QTemporaryDir>

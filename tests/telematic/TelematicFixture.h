@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/zurUGlobal.h"
-#include "data/ClientDataSet.h"
-#include "data/Field.h"
-#include "data/zurMDati.h"
-#include "platform/ScriptedPlatform.h"
+#include "platform/zurUGlobal.h"
+#include "dataset/ClientDataSet.h"
+#include "dataset/Field.h"
+#include "declaration/zurMDati.h"
+#include "support/ScriptedPlatform.h"
 #include "support/DeclarationFixture.h"
 #include "telematic/zurMFileTelIRAP.h"
 
