@@ -1,0 +1,3 @@
+#pragma once
+// A dataset file that reaches up into the store: the layer check must refuse it.
+#include "store/Store.h"
