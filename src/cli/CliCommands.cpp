@@ -1,4 +1,5 @@
 #include "cli/CliCommands.h"
+#include "cli/CliArgs.h"
 #include "cli/CliImport.h"
 #include "cli/CliPrint.h"
 #include "cli/CliTelematic.h"
@@ -24,44 +25,26 @@
 
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kCancelled = 3;
-
 // The database URL as it may be shown: without the password.
 QString Displayable(const QString& url) {
   const auto target = TDatabaseTarget::Parse(url);
   return target ? target->Describe() : url;
 }
 
-void ExpectArguments(const TCliOptions& o, const QStringList& allowedFlags, int positional) {
-  int count = 0;
-  for (const QString& a : o.arguments) {
-    if (a.startsWith(QLatin1String("--"))) {
-      if (!allowedFlags.contains(a)) throw ECliUsage(QStringLiteral("Opzione non valida per %1: %2").arg(o.command, a));
-    } else {
-      ++count;
-    }
-  }
-  if (count != positional)
-    throw ECliUsage(QStringLiteral("Il comando %1 richiede %2 argomenti.").arg(o.command).arg(positional));
-}
-
 int CmdInit(const TCliOptions& o, TCliPlatform&) {
-  ExpectArguments(o, {QStringLiteral("--demo")}, 0);
-  const bool demo = o.arguments.contains(QStringLiteral("--demo"));
+  const bool demo = ParseCliArgs(o, 0, {QStringLiteral("--demo")}).Has(QStringLiteral("--demo"));
   TZurApplication app(CliAppOptions(o));
-  if (!app.OpenDatabase(true)) return kFailed;
+  if (!app.OpenDatabase(true)) return kCliFailed;
   TFamilySchema::Create(app.Connection().xqoMain, demo, TZurCatalogue::WriteStructureRows);
   CliOut(demo ? QStringLiteral("Database creato con i dati dimostrativi: %1").arg(Displayable(app.Connection().DatabaseUrl()))
               : QStringLiteral("Database creato: %1").arg(Displayable(app.Connection().DatabaseUrl())));
-  return kOk;
+  return kCliOk;
 }
 
 int CmdInfo(const TCliOptions& o, TCliPlatform&) {
-  ExpectArguments(o, {}, 0);
+  ParseCliArgs(o, 0);
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
+  if (!app.Start()) return kCliFailed;
   CliOut(zur::ApplicationTitle());
   CliOut(QStringLiteral("Cartella del programma: %1").arg(zur::RootDir()));
   CliOut(QStringLiteral("Database: %1").arg(Displayable(app.Connection().DatabaseUrl())));
@@ -71,31 +54,13 @@ int CmdInfo(const TCliOptions& o, TCliPlatform&) {
   CliOut(QStringLiteral("Scuola: %1 - %2").arg(app.SchoolFiscalCode(), app.SchoolName()));
   app.Dati().cdsFrontespizio.SetFiltered(false);
   CliOut(QStringLiteral("Dichiarazioni: %1").arg(app.Dati().cdsFrontespizio.RecordCount()));
-  return kOk;
-}
-
-// The positional arguments of a command (its flags already checked).
-QStringList Positional(const TCliOptions& o) {
-  QStringList out;
-  for (const QString& a : o.arguments)
-    if (!a.startsWith(QLatin1String("--"))) out << a;
-  return out;
-}
-
-// Opens the declaration of a fiscal code the way "Apri" does once the choice
-// is made; the choice itself is the fiscal code of the command line.
-void EnterByFiscalCode(TZurApplication& app, TCliPlatform& platform, const QString& fiscalCode) {
-  TdmZurDati& dati = app.Dati();
-  platform.PresetChoice(fiscalCode);
-  const int id = dati.ChooseDeclaration(TZurChoiceMode::Open);
-  if (!dati.EnterDeclaration(id))
-    throw EZurError(QStringLiteral("Nessuna dichiarazione con C.F. %1.").arg(fiscalCode));
+  return kCliOk;
 }
 
 int CmdList(const TCliOptions& o, TCliPlatform&) {
-  ExpectArguments(o, {}, 0);
+  ParseCliArgs(o, 0);
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
+  if (!app.Start()) return kCliFailed;
   TClientDataSet& f = app.Dati().cdsFrontespizio;
   f.SetFiltered(false);
   for (f.First(); !f.Eof(); f.Next())
@@ -103,28 +68,28 @@ int CmdList(const TCliOptions& o, TCliPlatform&) {
                .arg(f.FieldByName(QStringLiteral("IIRAPID")).AsString(),
                     f.FieldByName(QStringLiteral("SIRAPCODFIS")).AsString(),
                     f.FieldByName(QStringLiteral("SIRAPDENOM")).AsString()));
-  return kOk;
+  return kCliOk;
 }
 
 int CmdNew(const TCliOptions& o, TCliPlatform& platform) {
-  ExpectArguments(o, {}, 1);
+  const QString code = ParseCliArgs(o, 1).positional.at(0);
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
-  platform.PresetInput(Positional(o).at(0));
+  if (!app.Start()) return kCliFailed;
+  platform.PresetInput(code);
   const int id = app.Dati().New();
-  if (id < 0) return kFailed;
+  if (id < 0) return kCliFailed;
   CliOut(QString::number(id));
-  return kOk;
+  return kCliOk;
 }
 
 int CmdGet(const TCliOptions& o, TCliPlatform& platform) {
-  ExpectArguments(o, {}, 1);
+  const QString code = ParseCliArgs(o, 1).positional.at(0);
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
-  EnterByFiscalCode(app, platform, Positional(o).at(0));
+  if (!app.Start()) return kCliFailed;
+  EnterByFiscalCode(app, platform, code);
   const QByteArray json = QJsonDocument(GetDeclarationJson(app.Dati())).toJson(QJsonDocument::Indented);
   CliOut(QString::fromUtf8(json).trimmed());
-  return kOk;
+  return kCliOk;
 }
 
 QJsonObject ReadJsonFile(const QString& path) {
@@ -149,36 +114,34 @@ QJsonObject ReadJsonFile(const QString& path) {
 }
 
 int CmdSet(const TCliOptions& o, TCliPlatform& platform) {
-  ExpectArguments(o, {}, 2);
-  const QStringList args = Positional(o);
+  const QStringList args = ParseCliArgs(o, 2).positional;
   // The file is read before anything else: a bad file must not even start
   // the program's work on the database.
   const QJsonObject json = ReadJsonFile(args.at(1));
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
+  if (!app.Start()) return kCliFailed;
   EnterByFiscalCode(app, platform, args.at(0));
   SetDeclarationJson(app.Dati(), json);
   app.Dati().SaveAll(false);
-  return kOk;
+  return kCliOk;
 }
 
 int CmdCheck(const TCliOptions& o, TCliPlatform& platform) {
-  ExpectArguments(o, {}, 1);
+  const QString code = ParseCliArgs(o, 1).positional.at(0);
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
-  EnterByFiscalCode(app, platform, Positional(o).at(0));
-  return app.Dati().SaveAll(true) ? kOk : kFailed;
+  if (!app.Start()) return kCliFailed;
+  EnterByFiscalCode(app, platform, code);
+  return app.Dati().SaveAll(true) ? kCliOk : kCliFailed;
 }
 
 int CmdDelete(const TCliOptions& o, TCliPlatform& platform) {
-  ExpectArguments(o, {}, 1);
+  const QString code = ParseCliArgs(o, 1).positional.at(0);
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
-  const QString code = Positional(o).at(0);
+  if (!app.Start()) return kCliFailed;
   platform.PresetChoice(code);
-  if (!app.Dati().Delete()) return kCancelled;
+  if (!app.Dati().Delete()) return kCliCancelled;
   CliOut(QStringLiteral("Dichiarazione con C.F. %1 eliminata.").arg(code));
-  return kOk;
+  return kCliOk;
 }
 
 } // namespace

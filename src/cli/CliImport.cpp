@@ -1,5 +1,7 @@
 #include "cli/CliImport.h"
 
+#include "cli/CliArgs.h"
+
 #include "app/ZurApplication.h"
 #include "declaration/zurMDati.h"
 #include "payroll/zurImport.h"
@@ -13,10 +15,6 @@
 #include <optional>
 
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kCancelled = 3;
 
 struct TImportArgs {
   QString fiscalCode;
@@ -36,36 +34,15 @@ std::pair<int, int> ParsePeriod(const QString& option, const QString& text) {
 }
 
 TImportArgs ParseArguments(const TCliOptions& o) {
+  const QString from = QStringLiteral("--from"), to = QStringLiteral("--to");
+  const TCliArgs parsed = ParseCliArgs(o, 1, {QStringLiteral("--no-sostituto"), QStringLiteral("--no-irap")},
+                                       {{from, QStringLiteral("AAAA-MM")}, {to, QStringLiteral("AAAA-MM")}});
   TImportArgs args;
-  QStringList positional;
-  for (qsizetype i = 0; i < o.arguments.size(); ++i) {
-    QString a = o.arguments[i];
-    QString value;
-    const qsizetype eq = a.indexOf(QLatin1Char('='));
-    if (a.startsWith(QLatin1String("--")) && eq > 0) {
-      value = a.mid(eq + 1);
-      a = a.left(eq);
-    }
-    if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
-      if (value.isNull()) {
-        if (i + 1 >= o.arguments.size())
-          throw ECliUsage(QStringLiteral("L'opzione %1 richiede un valore AAAA-MM.").arg(a));
-        value = o.arguments[++i];
-      }
-      (a == QLatin1String("--from") ? args.from : args.to) = ParsePeriod(a, value);
-    } else if (a == QLatin1String("--no-sostituto") && value.isNull()) {
-      args.sostituto = false;
-    } else if (a == QLatin1String("--no-irap") && value.isNull()) {
-      args.irap = false;
-    } else if (a.startsWith(QLatin1String("--"))) {
-      throw ECliUsage(QStringLiteral("Opzione non valida per %1: %2").arg(o.command, o.arguments[i]));
-    } else {
-      positional << a;
-    }
-  }
-  if (positional.size() != 1)
-    throw ECliUsage(QStringLiteral("Il comando %1 richiede 1 argomenti.").arg(o.command));
-  args.fiscalCode = positional.first();
+  args.fiscalCode = parsed.positional.first();
+  if (parsed.values.contains(from)) args.from = ParsePeriod(from, parsed.values.value(from));
+  if (parsed.values.contains(to)) args.to = ParsePeriod(to, parsed.values.value(to));
+  args.sostituto = !parsed.Has(QStringLiteral("--no-sostituto"));
+  args.irap = !parsed.Has(QStringLiteral("--no-irap"));
   return args;
 }
 
@@ -94,14 +71,6 @@ TZurImportOptions ImportOptions(const TImportArgs& args) {
   return options;
 }
 
-QByteArray Plain(QString text) {
-  text.replace(QLatin1String("\r\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1String("\n\r"), QLatin1String("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text.toUtf8();
-}
-
 // The log on standard output as it grows: a line is written when it starts
 // and what is appended to it follows on the same line, so a step that takes
 // long shows "Lettura dati sede..." until its "OK" arrives.
@@ -109,11 +78,11 @@ class TCliImportLog final : public IZurImportLog {
 public:
   void AddLine(const QString& text) override {
     if (m_lineOpen) Write("\n");
-    Write(Plain(text));
+    Write(CliPlainText(text).toUtf8());
     m_lineOpen = true;
   }
   void Append(const QString& text) override {
-    if (m_lineOpen) Write(Plain(text));
+    if (m_lineOpen) Write(CliPlainText(text).toUtf8());
   }
   // What was printed stays; the log starts again on a fresh line.
   void Clear() override { Finish(); }
@@ -137,11 +106,9 @@ int CmdImport(const TCliOptions& o, TCliPlatform& platform) {
   const TZurImportOptions options = ImportOptions(args);
 
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
+  if (!app.Start()) return kCliFailed;
   TdmZurDati& dati = app.Dati();
-  platform.PresetChoice(args.fiscalCode);
-  if (!dati.EnterDeclaration(dati.ChooseDeclaration(TZurChoiceMode::Open)))
-    throw EZurError(QStringLiteral("Nessuna dichiarazione con C.F. %1.").arg(args.fiscalCode));
+  EnterByFiscalCode(app, platform, args.fiscalCode);
 
   TCliImportLog log;
   TZurImport import(dati, app.Params(), log);
@@ -154,7 +121,7 @@ int CmdImport(const TCliOptions& o, TCliPlatform& platform) {
     log.Finish();
     CliErr(e.message());
     CliErr(QStringLiteral("Import non completato: la dichiarazione non è stata salvata."));
-    return e.kind() == EZurError::Kind::Cancelled ? kCancelled : kFailed;
+    return e.kind() == EZurError::Kind::Cancelled ? kCliCancelled : kCliFailed;
   } catch (...) {
     log.Finish();
     throw;
@@ -164,7 +131,7 @@ int CmdImport(const TCliOptions& o, TCliPlatform& platform) {
   if (import.HaErrori()) {
     CliErr(QStringLiteral(
         "Dati del sostituto non importati (vedere il log); gli altri dati sono stati salvati."));
-    return kFailed;
+    return kCliFailed;
   }
-  return kOk;
+  return kCliOk;
 }

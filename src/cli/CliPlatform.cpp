@@ -1,5 +1,7 @@
 #include "cli/CliPlatform.h"
 
+#include "cli/CliArgs.h"
+
 #include "dataset/ClientDataSet.h"
 #include "platform/ZurError.h"
 
@@ -8,16 +10,8 @@
 
 namespace {
 
-QString Plain(QString text) {
-  text.replace(QLatin1String("\r\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1String("\n\r"), QLatin1String("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
-}
-
 void Put(FILE* f, const QString& text) {
-  const QByteArray bytes = Plain(text).toUtf8();
+  const QByteArray bytes = CliPlainText(text).toUtf8();
   std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
   std::fputc('\n', f);
   std::fflush(f);

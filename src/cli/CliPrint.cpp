@@ -1,5 +1,7 @@
 #include "cli/CliPrint.h"
 
+#include "cli/CliArgs.h"
+
 #include "app/ZurApplication.h"
 #include "declaration/zurMDati.h"
 #include "platform/ZurError.h"
@@ -9,18 +11,6 @@
 #include <QFileInfo>
 
 namespace {
-
-QStringList Positional(const TCliOptions& o, int count) {
-  QStringList out;
-  for (const QString& a : o.arguments) {
-    if (a.startsWith(QLatin1String("--")))
-      throw ECliUsage(QStringLiteral("Opzione non valida per %1: %2").arg(o.command, a));
-    out << a;
-  }
-  if (out.size() != count)
-    throw ECliUsage(QStringLiteral("Il comando %1 richiede %2 argomenti.").arg(o.command).arg(count));
-  return out;
-}
 
 using TDriver = void (TdmZurPDF::*)(const QString&);
 
@@ -36,7 +26,7 @@ const TPrintGroup kGroups[] = {{"frontespizio", &TdmZurPDF::PrintFrontespizio},
 } // namespace
 
 int CmdPrint(const TCliOptions& o, TCliPlatform& platform) {
-  const QStringList args = Positional(o, 3);
+  const QStringList args = ParseCliArgs(o, 3).positional;
   TDriver driver = nullptr;
   for (const TPrintGroup& g : kGroups)
     if (args[1].compare(QLatin1String(g.name), Qt::CaseInsensitive) == 0) driver = g.driver;
@@ -45,17 +35,15 @@ int CmdPrint(const TCliOptions& o, TCliPlatform& platform) {
         QStringLiteral("Gruppo di stampa sconosciuto: %1 (frontespizio, ik, ir, is)").arg(args[1]));
 
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return 1;
+  if (!app.Start()) return kCliFailed;
   TdmZurDati& dati = app.Dati();
-  platform.PresetChoice(args[0]);
-  if (!dati.EnterDeclaration(dati.ChooseDeclaration(TZurChoiceMode::Open)))
-    throw EZurError(QStringLiteral("Nessuna dichiarazione con C.F. %1.").arg(args[0]));
+  EnterByFiscalCode(app, platform, args[0]);
   (dati.*driver)(args[2]);
-  return 0;
+  return kCliOk;
 }
 
 int CmdPdfPages(const TCliOptions& o, TCliPlatform& platform) {
-  const QStringList args = Positional(o, 3);
+  const QStringList args = ParseCliArgs(o, 3).positional;
   if (!QFileInfo(args[0]).isFile())
     throw EZurError(QStringLiteral("File mancante ") + args[0], EZurError::Kind::File, args[0]);
   const bool all = args[1].compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
@@ -63,10 +51,10 @@ int CmdPdfPages(const TCliOptions& o, TCliPlatform& platform) {
   TZurPaginePDF export_;
   switch (export_.Copia(args[0], all, all ? QString() : args[1])) {
   case TZurPaginePDF::TResult::Saved:
-    return 0;
+    return kCliOk;
   case TZurPaginePDF::TResult::NotSaved:
-    return 3; // the overwrite was refused
+    return kCliCancelled; // the overwrite was refused
   default:
-    return 1;
+    return kCliFailed;
   }
 }

@@ -1,5 +1,7 @@
 #include "cli/CliTelematic.h"
 
+#include "cli/CliArgs.h"
+
 #include "app/ZurApplication.h"
 #include "declaration/zurMDati.h"
 #include "platform/ZurError.h"
@@ -8,34 +10,17 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-namespace {
-
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kCancelled = 3;
-
-} // namespace
-
 int CmdTelematic(const TCliOptions& o, TCliPlatform& platform) {
-  QStringList positional;
-  for (const QString& a : o.arguments) {
-    if (a.startsWith(QLatin1String("--")))
-      throw ECliUsage(QStringLiteral("Opzione non valida per %1: %2").arg(o.command, a));
-    positional << a;
-  }
-  if (positional.size() != 2)
-    throw ECliUsage(QStringLiteral("Il comando %1 richiede %2 argomenti.").arg(o.command).arg(2));
+  const QStringList positional = ParseCliArgs(o, 2).positional;
   const QString out = positional.at(1);
 
   TZurApplication app(CliAppOptions(o));
-  if (!app.Start()) return kFailed;
+  if (!app.Start()) return kCliFailed;
   TdmZurDati& dati = app.Dati();
-  platform.PresetChoice(positional.at(0));
-  if (!dati.EnterDeclaration(dati.ChooseDeclaration(TZurChoiceMode::Open)))
-    throw EZurError(QStringLiteral("Nessuna dichiarazione con C.F. %1.").arg(positional.at(0)));
+  EnterByFiscalCode(app, platform, positional.at(0));
 
   // The main window opens the dialog only after a save whose checks passed.
-  if (!dati.SaveAll(true)) return kFailed;
+  if (!dati.SaveAll(true)) return kCliFailed;
 
   zurtel::ImpostaFornitore(dati.cdsFrontespizio);
   dati.SaveAll(false);
@@ -43,11 +28,11 @@ int CmdTelematic(const TCliOptions& o, TCliPlatform& platform) {
   TdmZurFileTelIRAP modulo(dati);
   switch (zurtel::CreaFileDialogo(modulo, dati.cdsFrontespizio, QFileInfo(out).absoluteFilePath())) {
   case TdmZurFileTelIRAP::TEsito::Completed:
-    return kOk;
+    return kCliOk;
   case TdmZurFileTelIRAP::TEsito::Cancelled:
-    return kCancelled;
+    return kCliCancelled;
   case TdmZurFileTelIRAP::TEsito::None:
     break;
   }
-  return kFailed;
+  return kCliFailed;
 }

@@ -1,6 +1,7 @@
 // zur24-cli: the headless face of the program. It runs the same start-up and
 // the same core operations as the windows, answering their questions from
 // its flags.
+#include "cli/CliArgs.h"
 #include "cli/CliCommands.h"
 #include "cli/CliPlatform.h"
 #include "platform/ZurError.h"
@@ -9,10 +10,6 @@
 #include <QStringList>
 
 namespace {
-
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitCancelled = 3;
 
 void Usage() {
   CliErr(QStringLiteral(
@@ -55,39 +52,39 @@ int main(int argc, char** argv) {
       open = true;
     } else if (opt == QLatin1String("--help")) {
       Usage();
-      return 0;
+      return kCliOk;
     } else {
       CliErr(QStringLiteral("Opzione non valida o incompleta: %1").arg(opt));
       Usage();
-      return kExitUsage;
+      return kCliUsage;
     }
   }
   if (args.isEmpty()) {
     Usage();
-    return kExitUsage;
+    return kCliUsage;
   }
   options.command = args.takeFirst();
   options.arguments = args;
 
   TCliPlatform platform(answer, open);
   SetPlatform(&platform);
-  int rc = kExitFailed;
+  int rc = kCliFailed;
   try {
     rc = RunCliCommand(options, platform);
   } catch (const TCliPlatform::EUnanswered& e) {
     CliErr(e.question());
     CliErr(QStringLiteral("Domanda senza risposta: usare --yes oppure --no."));
-    rc = kExitUsage;
+    rc = kCliUsage;
   } catch (const ECliUsage& e) {
     CliErr(e.message());
     Usage();
-    rc = kExitUsage;
+    rc = kCliUsage;
   } catch (const EZurError& e) {
     CliErr(e.message());
-    rc = e.kind() == EZurError::Kind::Cancelled ? kExitCancelled : kExitFailed;
+    rc = e.kind() == EZurError::Kind::Cancelled ? kCliCancelled : kCliFailed;
   } catch (const std::exception& e) {
     CliErr(QString::fromLocal8Bit(e.what()));
-    rc = kExitFailed;
+    rc = kCliFailed;
   }
   SetPlatform(nullptr);
   return rc;
