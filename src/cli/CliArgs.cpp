@@ -29,7 +29,8 @@ TCliArgs ParseCliArgs(const TCliOptions& o, int positional, const QStringList& f
     if (option != valueOptions.end()) {
       if (value.isNull()) {
         if (i + 1 >= o.arguments.size())
-          throw ECliUsage(QStringLiteral("L'opzione %1 richiede un valore %2.").arg(name, option->placeholder));
+          throw ECliUsage(
+              QStringLiteral("L'opzione %1 richiede un valore %2.").arg(name, option->placeholder));
         value = o.arguments[++i];
       }
       args.values[name] = value;

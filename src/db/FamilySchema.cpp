@@ -7,6 +7,8 @@
 #include "platform/ZurError.h"
 
 #include <QSqlDatabase>
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -210,6 +212,20 @@ const std::vector<TTableDecl>& TFamilySchema::Tables() {
        {"FOREIGN KEY (icdsid) REFERENCES tcds_struttura (icdsid)",
         "FOREIGN KEY (icrfid) REFERENCES tcrf_crofiscale (icrfid)"}},
 
+      // One row per declaration of the program: the database itself keeps
+      // declaration ids and fiscal codes unique between workstations, and the
+      // version, raised by every save, lets a workstation see that another has
+      // changed the declaration since it loaded it. Added after the store's
+      // own tables, so older databases get it when the program first meets
+      // them (CreateMissingTable).
+      {"tzur_dichiarazioni",
+       {{"iirapid", K::Key},
+        {"sprogramma", K::Text, 20, true},
+        {"ianno", K::Integer, 0, true},
+        {"scodfiscale", K::Text, 100, true},
+        {"iversione", K::Integer, 0, true, "1"}},
+       {"UNIQUE (sprogramma, ianno, scodfiscale)"}},
+
       // --- registry of the school --------------------------------------------------
       {"treg_regioni", {{"iregid", K::Key}, {"sregdesc", K::Text, 60, true}}, {}},
       {"tpro_province",
@@ -371,6 +387,29 @@ void TFamilySchema::Create(TVxSQLConnection& connection, bool demo,
   if (demo) TFamilyDemo::Insert(connection);
   if (populate) populate(connection);
   transaction.Commit();
+}
+
+bool TFamilySchema::CreateMissingTable(TVxSQLConnection& connection, const QString& table) {
+  ZurAssert(connection.Connected(), QStringLiteral("Connessione al database non aperta."));
+  const auto decl = std::find_if(Tables().begin(), Tables().end(), [&](const TTableDecl& t) {
+    return table.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0;
+  });
+  ZurAssert(decl != Tables().end(), QStringLiteral("Tabella %1 non dichiarata nello schema.").arg(table));
+  for (const QString& name : connection.Database().tables(QSql::Tables))
+    if (name.compare(table, Qt::CaseInsensitive) == 0) return false;
+  std::optional<TVxTransaction> transaction;
+  if (!connection.InTransaction()) {
+    transaction.emplace(connection);
+    transaction->StartTransaction();
+  }
+  Exec(connection, TableSql(connection.Dialect(), *decl));
+  for (const TIndexDecl& i : Indexes())
+    if (table.compare(QLatin1String(i.table), Qt::CaseInsensitive) == 0)
+      Exec(connection, QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                           .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), QString::fromLatin1(i.name),
+                                QString::fromLatin1(i.table), QString::fromLatin1(i.columns)));
+  if (transaction) transaction->Commit();
+  return true;
 }
 
 QString TFamilySchema::StoredVersion(TVxSQLConnection& connection) {

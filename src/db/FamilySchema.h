@@ -72,6 +72,12 @@ public:
   static void Create(TVxSQLConnection& connection, bool demo,
                      const std::function<void(TVxSQLConnection&)>& populate = {});
 
+  // Creates one table of the schema (with its indexes) in a database that
+  // lacks it, inside the caller's transaction or one of its own; true when it
+  // was created, false when it was already there. A name the schema does not
+  // declare throws EZurError (Kind::Assertion).
+  static bool CreateMissingTable(TVxSQLConnection& connection, const QString& table);
+
   // The version stored by Create, empty when there is none.
   static QString StoredVersion(TVxSQLConnection& connection);
 

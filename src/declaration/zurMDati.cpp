@@ -1,14 +1,16 @@
 #include "declaration/zurMDati.h"
 
+#include "declaration/ZurCatalogue.h"
+#include "declaration/ZurDeclarationRegistry.h"
+#include "declaration/zurUChecks.h"
+#include "platform/ZurError.h"
 #include "platform/zurUGlobal.h"
 #include "store/NymDBCds.h"
-#include "declaration/ZurCatalogue.h"
-#include "platform/ZurError.h"
-#include "declaration/zurUChecks.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -102,6 +104,9 @@ bool HasFiscalCode(TClientDataSet& ds, const QString& code) {
 
 const QString kNewCaption = QStringLiteral("Codice fiscale sostituto");
 
+// Another workstation registered the fiscal code while this one asked for it.
+struct TDuplicateCode {};
+
 } // namespace
 
 TdmZurDati::TdmZurDati() {
@@ -173,10 +178,53 @@ TNymDBCds& TdmZurDati::RequireStore() const {
 
 bool TdmZurDati::LoadAll() {
   TNymDBCds& store = RequireStore();
+  TZurDeclarationRegistry registry = Registry();
+  registry.Ensure();
+  // Read before the data: a save by another workstation in between then
+  // shows as a newer version, and this one refuses to overwrite it, instead
+  // of the other way round.
+  m_registry = registry.Entries();
   const auto sets = StoredDataSets();
   for (size_t i = 0; i < sets.size(); ++i)
     store.Load(*sets[i], m_tableNames[qsizetype(i)]);
+  AdoptUnregistered(registry);
   return true;
+}
+
+TZurDeclarationRegistry TdmZurDati::Registry() const {
+  TNymDBCds& store = RequireStore();
+  ZurAssert(store.Connection() != nullptr, QStringLiteral("Connessione al database non aperta."));
+  return TZurDeclarationRegistry(*store.Connection(), store.Program(), store.Year());
+}
+
+// Declarations stored before the registry existed get their row the first
+// time a workstation loads them. One whose fiscal code is already there
+// under another id (created twice by an older program) stays unregistered:
+// it can still be saved and deleted, without the check between workstations.
+void TdmZurDati::AdoptUnregistered(TZurDeclarationRegistry& registry) {
+  std::vector<std::pair<int, QString>> missing;
+  TViewRestore restore(cdsFrontespizio);
+  cdsFrontespizio.DisableControls();
+  try {
+    cdsFrontespizio.SetFiltered(false);
+    const TField& id = Fld(cdsFrontespizio, TZurCatalogue::KeyDeclaration);
+    const TField& code = Fld(cdsFrontespizio, TZurCatalogue::FiscalCode);
+    for (cdsFrontespizio.First(); !cdsFrontespizio.Eof(); cdsFrontespizio.Next())
+      if (id.AsInteger() > 0 && !m_registry.count(id.AsInteger()))
+        missing.emplace_back(id.AsInteger(), code.AsString());
+  } catch (...) {
+    cdsFrontespizio.EnableControls();
+    throw;
+  }
+  cdsFrontespizio.EnableControls();
+  if (missing.empty()) return;
+  TNymDBCds::TBatch batch(RequireStore());
+  std::vector<std::pair<int, QString>> adopted;
+  for (const auto& [id, code] : missing)
+    if (registry.Adopt(id, code)) adopted.emplace_back(id, code);
+  batch.Commit();
+  for (const auto& [id, code] : adopted)
+    m_registry[id] = {1, code.toUpper()};
 }
 
 void TdmZurDati::CreateFromCatalogue() {
@@ -200,11 +248,76 @@ void TdmZurDati::PostAll() {
     if (Editing(*ds)) ds->Post();
 }
 
-void TdmZurDati::SaveStored() {
+std::set<int> TdmZurDati::TouchedDeclarations() {
+  std::set<int> ids;
+  for (TClientDataSet* ds : StoredDataSets()) {
+    if (!ds->Active() || ds->ChangeCount() == 0 || !ds->FindField(F(TZurCatalogue::KeyDeclaration))) continue;
+    ds->ForEachChange([&ids](TChange& change) {
+      const int id = change.Value(F(TZurCatalogue::KeyDeclaration)).toInt();
+      if (id > 0) ids.insert(id);
+    });
+  }
+  return ids;
+}
+
+void TdmZurDati::RaiseVersions(TNymDBCds::TBatch& batch, const std::set<int>& ids,
+                               std::map<int, int>& raised) {
   TNymDBCds& store = RequireStore();
-  const auto sets = StoredDataSets();
-  for (size_t i = 0; i < sets.size(); ++i)
-    store.Save(*sets[i], m_tableNames[qsizetype(i)]);
+  TZurDeclarationRegistry registry(batch.Connection(), store.Program(), store.Year());
+  for (const int id : ids) {
+    const auto entry = m_registry.find(id);
+    if (entry == m_registry.end()) continue; // stored twice by an older program: not registered
+    switch (registry.Raise(id, entry->second.version)) {
+    case TZurDeclarationRegistry::TRaise::Raised:
+      raised[id] = entry->second.version + 1;
+      break;
+    case TZurDeclarationRegistry::TRaise::Changed:
+      throw EZurError(
+          QStringLiteral(
+              "Salvataggio non eseguito: la dichiarazione con C.F. %1 è stata modificata da un'altra "
+              "postazione dopo che questa l'ha caricata.\n\rPer non cancellare quelle modifiche, "
+              "ricaricare la dichiarazione (chiudere e riaprire il programma) e ripetere le proprie. "
+              "Le modifiche di questa postazione non sono state salvate e restano a video.")
+              .arg(entry->second.fiscalCode),
+          EZurError::Kind::Database);
+    case TZurDeclarationRegistry::TRaise::Missing:
+      throw EZurError(
+          QStringLiteral(
+              "Salvataggio non eseguito: la dichiarazione con C.F. %1 è stata eliminata da un'altra "
+              "postazione dopo che questa l'ha caricata.\n\rRicaricare i dati (chiudere e riaprire il "
+              "programma). Le modifiche di questa postazione non sono state salvate e restano a video.")
+              .arg(entry->second.fiscalCode),
+          EZurError::Kind::Database);
+    }
+  }
+}
+
+void TdmZurDati::SaveStored(int deletedId) {
+  std::set<int> ids = TouchedDeclarations();
+  if (deletedId > 0) ids.insert(deletedId);
+  std::map<int, int> raised;
+  {
+    TNymDBCds::TBatch batch(RequireStore());
+    RaiseVersions(batch, ids, raised);
+    const auto sets = StoredDataSets();
+    for (size_t i = 0; i < sets.size(); ++i)
+      batch.Save(*sets[i], m_tableNames[qsizetype(i)]);
+    if (deletedId > 0) {
+      TNymDBCds& store = RequireStore();
+      TZurDeclarationRegistry(batch.Connection(), store.Program(), store.Year()).Remove(deletedId);
+    }
+    batch.Commit();
+  }
+  for (const auto& [id, version] : raised)
+    m_registry[id].version = version;
+  if (deletedId > 0) m_registry.erase(deletedId);
+}
+
+bool TdmZurDati::HasPendingChanges() const {
+  for (const TClientDataSet* ds :
+       {&cdsFrontespizio, &cdsQuadroIK, &cdsQuadroIR, &cdsQuadroIRVar, &cdsQuadroIS})
+    if (ds->Active() && (Editing(*ds) || ds->ChangeCount() > 0)) return true;
+  return false;
 }
 
 // --- event handlers ----------------------------------------------------------------
@@ -307,60 +420,101 @@ int TdmZurDati::NewDeclaration() {
                  TMsgDlgButtons::OK);
     return -1;
   }
-  if (HasFiscalCode(cdsFrontespizio, code)) {
+  const auto duplicate = [&code] {
     VxMessageDlg(QStringLiteral("Impossibile procedere: dichiarazione con C.F. ") + code +
                      QStringLiteral(" già creata!"),
                  TMsgDlgType::Error, TMsgDlgButtons::OK);
     return -1;
-  }
-  restore.Dismiss();
+  };
+  if (HasFiscalCode(cdsFrontespizio, code)) return duplicate();
 
+  // The id, the fiscal code's registration and the cover page are written in
+  // one transaction that keeps every other creator waiting: two workstations
+  // can neither take the same id nor create the same fiscal code twice, and
+  // a failure leaves nothing behind. Messages wait for its end, so that no
+  // question holds the database while a person reads it.
+  TNymDBCds& store = RequireStore();
   const QString upper = code.toUpper();
-  cdsFrontespizio.Append();
+  TPendingMessage importMessage;
+  int newId = 0;
+  TBookmark added;
   try {
-    Fld(cdsFrontespizio, TZurCatalogue::KeyDeclaration).SetAsInteger(RequireStore().AllocateDeclarationId());
-    Fld(cdsFrontespizio, TZurCatalogue::FiscalCode).SetAsString(upper);
-    if (upper != m_schoolFiscalCode.toUpper())
-      Fld(cdsFrontespizio, "SIRAPCODFISDICH").SetAsString(m_schoolFiscalCode);
-    else
-      Fld(cdsFrontespizio, "SIRAPDENOM").SetAsString(m_schoolName);
-    Fld(cdsFrontespizio, "IIRAPUNICO").SetAsInteger(4);
-    for (const char* flag : {"LIRAPIK", "LIRAPIR", "LIRAPIS"})
-      Fld(cdsFrontespizio, flag).SetAsString(QStringLiteral("1"));
-    Fld(cdsFrontespizio, "LIRAPSESSO").Clear();
-    Fld(cdsFrontespizio, "LIRAPIMPINVIOTEL").Clear();
-    cdsFrontespizio.Post();
+    TNymDBCds::TBatch batch(store);
+    TZurDeclarationRegistry registry(batch.Connection(), store.Program(), store.Year());
+    registry.LockForCreation();
+    // Another workstation may have created it after this one loaded the
+    // data; the batch rolls back as the exception leaves its scope.
+    if (registry.IdOfFiscalCode(upper) != 0) throw TDuplicateCode();
+    newId = std::max(store.AllocateDeclarationId(), registry.MaxId() + 1);
+    restore.Dismiss();
+    cdsFrontespizio.Append();
+    try {
+      Fld(cdsFrontespizio, TZurCatalogue::KeyDeclaration).SetAsInteger(newId);
+      Fld(cdsFrontespizio, TZurCatalogue::FiscalCode).SetAsString(upper);
+      if (upper != m_schoolFiscalCode.toUpper())
+        Fld(cdsFrontespizio, "SIRAPCODFISDICH").SetAsString(m_schoolFiscalCode);
+      else
+        Fld(cdsFrontespizio, "SIRAPDENOM").SetAsString(m_schoolName);
+      Fld(cdsFrontespizio, "IIRAPUNICO").SetAsInteger(4);
+      for (const char* flag : {"LIRAPIK", "LIRAPIR", "LIRAPIS"})
+        Fld(cdsFrontespizio, flag).SetAsString(QStringLiteral("1"));
+      Fld(cdsFrontespizio, "LIRAPSESSO").Clear();
+      Fld(cdsFrontespizio, "LIRAPIMPINVIOTEL").Clear();
+      cdsFrontespizio.Post();
+    } catch (...) {
+      cdsFrontespizio.Cancel();
+      throw;
+    }
+    added = cdsFrontespizio.GetBookmark();
+    importMessage = ImportPreviousYear();
+    // Other cover pages changed and not yet saved go with this save: their
+    // declarations are checked against other workstations as in SaveAll.
+    std::set<int> ids = TouchedDeclarations();
+    ids.erase(newId);
+    std::map<int, int> raised;
+    RaiseVersions(batch, ids, raised);
+    batch.Save(cdsFrontespizio, m_tableNames[0]);
+    registry.Insert(newId, upper);
+    batch.Commit();
+    for (const auto& [id, version] : raised)
+      m_registry[id].version = version;
+  } catch (const TDuplicateCode&) {
+    return duplicate();
   } catch (...) {
-    cdsFrontespizio.Cancel();
+    // Nothing of the new declaration stays in memory either; the cover
+    // pages' other pending changes are kept for the next save.
+    if (!added.IsNull() && cdsFrontespizio.BookmarkValid(added)) {
+      cdsFrontespizio.GotoBookmark(added);
+      cdsFrontespizio.Delete();
+    }
     throw;
   }
-  const int newId = Fld(cdsFrontespizio, TZurCatalogue::KeyDeclaration).AsInteger();
-  ImportPreviousYear();
-  RequireStore().Save(cdsFrontespizio, m_tableNames[0]);
+  m_registry[newId] = {1, upper};
   m_currentId = newId;
+  if (!importMessage.text.isEmpty()) VxMessageDlg(importMessage.text, importMessage.type, TMsgDlgButtons::OK);
   return newId;
 }
 
 // The import is a convenience: a file that cannot be read or does not hold
 // cover pages is reported and skipped, and the new declaration is created
 // all the same, with nothing of the file in it.
-void TdmZurDati::ImportPreviousYear() {
+TdmZurDati::TPendingMessage TdmZurDati::ImportPreviousYear() {
   const QString path = PreviousYearFile();
-  if (!QFileInfo::exists(path)) return;
+  if (!QFileInfo::exists(path)) return {};
   const auto skip = [](const QString& why) {
-    VxMessageDlg(QStringLiteral("Importazione automatica del frontespizio dall'anno redditi 2023 non "
-                                "eseguita:\n\r") +
-                     why,
-                 TMsgDlgType::Warning, TMsgDlgButtons::OK);
+    return TPendingMessage{
+        QStringLiteral("Importazione automatica del frontespizio dall'anno redditi 2023 non "
+                       "eseguita:\n\r") +
+            why,
+        TMsgDlgType::Warning};
   };
   TClientDataSet previous;
   try {
     previous.LoadFromFile(path);
   } catch (const EZurError& e) {
-    skip(e.message());
-    return;
+    return skip(e.message());
   }
-  if (previous.IsEmpty()) return;
+  if (previous.IsEmpty()) return {};
   previous.First();
 
   std::vector<std::pair<TField*, const TField*>> pairs;
@@ -369,11 +523,9 @@ void TdmZurDati::ImportPreviousYear() {
     const TField* source = previous.FindField(target->FieldName());
     if (source && !source->Calculated()) pairs.emplace_back(target, source);
   }
-  if (pairs.empty()) {
-    skip(QStringLiteral("il file %1 non contiene i campi del frontespizio.")
-             .arg(QDir::toNativeSeparators(path)));
-    return;
-  }
+  if (pairs.empty())
+    return skip(QStringLiteral("il file %1 non contiene i campi del frontespizio.")
+                    .arg(QDir::toNativeSeparators(path)));
   cdsFrontespizio.Edit();
   try {
     for (const auto& [target, source] : pairs)
@@ -381,13 +533,11 @@ void TdmZurDati::ImportPreviousYear() {
     cdsFrontespizio.Post();
   } catch (const EZurError& e) {
     cdsFrontespizio.Cancel();
-    skip(e.message());
-    return;
+    return skip(e.message());
   }
-  VxMessageDlg(
-      QStringLiteral("E' stata eseguita l'importazione automatica del frontespizio dall'anno redditi "
-                     "2023.\n\rSi consiglia di controllare la correttezza dei dati."),
-      TMsgDlgType::Information, TMsgDlgButtons::OK);
+  return {QStringLiteral("E' stata eseguita l'importazione automatica del frontespizio dall'anno redditi "
+                         "2023.\n\rSi consiglia di controllare la correttezza dei dati."),
+          TMsgDlgType::Information};
 }
 
 bool TdmZurDati::OpenDeclaration(int id) {
@@ -501,7 +651,9 @@ int TdmZurDati::Open() {
 bool TdmZurDati::EnterDeclaration(int id) {
   if (!OpenDeclaration(id)) return false;
   PostAll();
-  m_modified = false;
+  // Changes not yet saved, of this or of the declaration left, keep the flag
+  // set: the close query must still offer to save them.
+  m_modified = HasPendingChanges();
   ApplyCurrentTaxpayer();
   return true;
 }
@@ -530,7 +682,9 @@ void TdmZurDati::DeleteDeclaration(int id) {
     }
     ds->SetFiltered(false);
   }
-  SaveStored();
+  // Until the save gets through, the deletion is a change like any other.
+  m_modified = true;
+  SaveStored(id);
   // The deleted declaration must not stay current: the first remaining one
   // takes its place, or none when it was the last.
   if (cdsFrontespizio.IsEmpty())
@@ -543,7 +697,7 @@ void TdmZurDati::ClearCurrentDeclaration() {
   m_currentId = 0;
   m_currentFiscalCode.clear();
   m_currentAfiId = 0;
-  m_modified = false;
+  m_modified = HasPendingChanges();
   for (TClientDataSet* ds : {&cdsQuadroIK, &cdsQuadroIS, &cdsQuadroIR, &cdsQuadroIRVar}) {
     ds->SetFiltered(false);
     ds->SetFilter(QStringLiteral("IAFIID = 0"));

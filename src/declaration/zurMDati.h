@@ -1,14 +1,16 @@
 #pragma once
 
 #include "dataset/ClientDataSet.h"
+#include "declaration/ZurDeclarationRegistry.h"
 #include "platform/Platform.h"
 #include "print/zurMPDF.h"
+#include "store/NymDBCds.h"
 
 #include <QString>
 #include <QStringList>
 #include <array>
-
-class TNymDBCds;
+#include <map>
+#include <set>
 
 // The declaration data module: the six datasets that hold every declaration
 // of the year in memory, the state of the declaration being edited, the
@@ -87,9 +89,13 @@ public:
   // its file exists, and saves the cover pages. Returns the new IIRAPID, or
   // -1 when nothing was created (cancelled, empty code, duplicate). A
   // previous-year file that cannot be read or does not fit is reported with a
-  // warning and skipped: the new declaration is created without it. A store
-  // error is raised after the store has discarded the cover pages' pending
-  // changes; the current declaration is then unchanged.
+  // warning and skipped: the new declaration is created without it. The id,
+  // the fiscal code's registration and the cover page are written in one
+  // transaction that keeps other workstations' creations waiting: a code
+  // another workstation created meanwhile gets the duplicate error, and a
+  // store error is raised with nothing of the new declaration left, in the
+  // database or in memory; the cover pages' other pending changes are kept
+  // and the current declaration is unchanged.
   int NewDeclaration();
   // Makes the cover page with this IIRAPID current (0 or less: the first).
   // False when the datasets are not all open or no cover page has the id, in
@@ -102,9 +108,11 @@ public:
   // Posts, removes empty regional rows, saves the five datasets, and with
   // check runs the data checks and the e-mail check, showing their findings
   // in the information window. True when every check passed or none was
-  // asked. The data is saved whatever the checks find. A store error is
-  // raised; datasets saved before it stay saved and the modified flag stays
-  // set.
+  // asked. The data is saved whatever the checks find. The five datasets are
+  // saved in one transaction: a store error, or a declaration that another
+  // workstation saved or deleted since this one loaded it (an Italian message
+  // naming it), is raised with nothing written, every pending change kept and
+  // the modified flag still set, so that a second save can store them.
   bool SaveAll(bool check);
 
   // --- the commands of the main window, without windows ----------------------------
@@ -118,16 +126,19 @@ public:
   // declaration now current (0 when none).
   int Open();
   // What "Apri" does once the declaration is chosen: OpenDeclaration, PostAll,
-  // clear the modified flag, ApplyCurrentTaxpayer. False when no cover page
-  // has the id.
+  // ApplyCurrentTaxpayer. The modified flag is cleared only when no dataset
+  // has changes left to save. False when no cover page has the id.
   bool EnterDeclaration(int id);
   // "Elimina": choice in mode Delete, the confirmation "Confermi la
   // cancellazione del modello?", then DeleteDeclaration. False when the
   // person cancelled either.
   bool Delete();
   // Removes every record of the declaration from the five datasets, saves
-  // them, and makes the first remaining declaration current; with none left
-  // the module has no current declaration (id 0, quadri filtered on IAFIID 0).
+  // them with its registration removed, in one transaction, and makes the
+  // first remaining declaration current; with none left the module has no
+  // current declaration (id 0, quadri filtered on IAFIID 0). A failed save is
+  // raised with nothing deleted in the database; the deletion stays pending
+  // in memory with the modified flag set.
   void DeleteDeclaration(int id);
 
   // --- event handlers (public so that the windows can reuse them) --------------------
@@ -146,13 +157,36 @@ public:
   // string field is empty and every number is 0.
   static bool IsEmptyRegionalRow(const TClientDataSet& ds);
 
+  // Whether any of the five stored datasets has changes not yet saved (or a
+  // record being edited).
+  bool HasPendingChanges() const;
+
 private:
+  // A message shown once the database work it reports on is over.
+  struct TPendingMessage {
+    QString text;
+    TMsgDlgType type = TMsgDlgType::Information;
+  };
+
   TNymDBCds& RequireStore() const;
+  TZurDeclarationRegistry Registry() const;
+  void AdoptUnregistered(TZurDeclarationRegistry& registry);
   void BuildCampiAggiuntivi();
   void AttachHandlers();
-  void ImportPreviousYear();
+  TPendingMessage ImportPreviousYear();
   void RemoveEmptyRegionalRows();
-  void SaveStored();
+  // The declarations (IIRAPID) that the pending changes of the five datasets
+  // belong to.
+  std::set<int> TouchedDeclarations();
+  // Raises, inside the batch, the version of each declaration from the one
+  // this workstation loaded; refuses, naming the declaration, when another
+  // workstation saved or deleted it meanwhile. `raised` gets the new
+  // versions, to be kept once the batch commits.
+  void RaiseVersions(TNymDBCds::TBatch& batch, const std::set<int>& ids, std::map<int, int>& raised);
+  // Saves the five datasets in one transaction, with the versions of the
+  // declarations they touch; deletedId > 0 also removes that declaration
+  // from the registry.
+  void SaveStored(int deletedId = 0);
   void ClearCurrentDeclaration();
   static void SetFlagDefaults(TClientDataSet& ds);
 
@@ -165,4 +199,6 @@ private:
   int m_currentId = 0;
   QString m_currentFiscalCode;
   int m_currentAfiId = 0;
+  // The registered declarations with the version this workstation holds.
+  std::map<int, TZurDeclarationRegistry::TEntry> m_registry;
 };

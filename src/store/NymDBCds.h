@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 
 class TClientDataSet;
 class TVxSQLConnection;
@@ -57,10 +58,9 @@ public:
 
   // Writes the dataset's pending changes (inserted, modified and deleted
   // records) for the table in the store's (or the given) year and month,
-  // posting a pending edit first. Inserted records get their row number and
-  // taxpayer entry written back into IFISRIGO and IAFIID; on success the
-  // change log is merged. Runs in a transaction of its own when the
-  // connection has none, otherwise inside the caller's (behind a savepoint).
+  // posting a pending edit first: a batch of one dataset (below). Inserted
+  // records get their row number and taxpayer entry written back into
+  // IFISRIGO and IAFIID; on success the change log is merged.
   // On bad input:
   //  - a closed dataset, no structure row, a dataset without IFISRIGO, a
   //    malformed field map: an error, nothing written, the pending changes
@@ -68,14 +68,47 @@ public:
   //  - any failure while the changes are written (a statement the database
   //    refuses, an amount a float column cannot hold exactly, a field named
   //    by the group entry of the map that the dataset lacks), and a refused
-  //    commit: everything of this save is rolled back, the dataset's pending
-  //    changes are discarded (CancelUpdates) and the error, with the
-  //    database's own message, reaches the caller.
+  //    commit: everything of this save is rolled back, the dataset keeps its
+  //    pending changes exactly as they were before the save (row numbers and
+  //    taxpayer entries given out by the failed save are taken back), and the
+  //    error, with the database's own message, reaches the caller. A second
+  //    save writes them.
   // Two programs saving the same structure at once never get the same row
   // number: the structure row is locked (PostgreSQL) or the transaction holds
   // the write lock from its start (SQLite) until the counter is written.
   void Save(TClientDataSet& dataSet, const QString& tableName);
   void Save(TClientDataSet& dataSet, const QString& tableName, int year, int month);
+
+  // Several datasets written as one: every save of the batch runs in one
+  // transaction (the batch's own when the connection has none, otherwise a
+  // savepoint inside the caller's), and only Commit makes them stored and
+  // merges their change logs. A batch destroyed without Commit, or whose
+  // Commit the database refuses, rolls everything back and leaves every
+  // dataset's pending changes as they were before the batch. After a failed
+  // Save the batch is spent: further Saves and Commit throw.
+  class TBatch {
+  public:
+    // Starts the transaction; the store must have an open connection.
+    explicit TBatch(TNymDBCds& store);
+    ~TBatch();
+    TBatch(const TBatch&) = delete;
+    TBatch& operator=(const TBatch&) = delete;
+
+    // The connection the batch writes on, for statements of the caller that
+    // belong to the same transaction.
+    TVxSQLConnection& Connection() const;
+    // Writes the dataset's pending changes inside the batch, failing as
+    // TNymDBCds::Save does (without merging anything).
+    void Save(TClientDataSet& dataSet, const QString& tableName);
+    void Save(TClientDataSet& dataSet, const QString& tableName, int year, int month);
+    // Commits, then merges the change log of every dataset saved.
+    void Commit();
+
+  private:
+    struct TState;
+    TNymDBCds& m_store;
+    std::unique_ptr<TState> m_state;
+  };
 
   // A new declaration id IIRAPID: one more than the largest stored anywhere,
   // 1000001 for the first. Runs on the global connection, or on the store's

@@ -1,12 +1,12 @@
 #include "store/NymDBCds.h"
 
-#include "store/NymDBCdsPrivate.h"
 #include "db/GenerateID.h"
 #include "db/VxSQLConnection.h"
 #include "db/VxTransaction.h"
 #include "db/ZurQuery.h"
 #include "db/nymUUtil.h"
 #include "platform/ZurError.h"
+#include "store/NymDBCdsPrivate.h"
 
 #include <map>
 #include <memory>
@@ -404,47 +404,122 @@ qint64 LockCounter(TVxSQLConnection& connection, qint64 structureId) {
 
 } // namespace
 
+// --- TNymDBCds::TBatch ----------------------------------------------------------------
+
+// The keys the store writes back into a change, as they were before the
+// batch: put back when the batch does not commit, so that a record whose
+// row number or taxpayer entry was rolled back asks for new ones next time.
+struct TKeysBefore {
+  QVariant afi;
+  QVariant row;
+};
+
+struct TNymDBCds::TBatch::TState {
+  struct TWritten {
+    TClientDataSet* dataSet;
+    bool hasAfi;
+    std::vector<TKeysBefore> keys; // one per change, in the log's order
+  };
+  std::optional<TStoreTransaction> transaction;
+  // The statements outlive the rollback: PostgreSQL refuses to release a
+  // prepared statement inside an aborted transaction.
+  std::vector<std::unique_ptr<TSaveRun>> runs;
+  std::vector<TWritten> written;
+  bool committed = false;
+  bool failed = false;
+};
+
+TNymDBCds::TBatch::TBatch(TNymDBCds& store) : m_store(store), m_state(std::make_unique<TState>()) {
+  m_state->transaction.emplace(store.RequireConnection());
+}
+
+TNymDBCds::TBatch::~TBatch() {
+  if (m_state->committed) return;
+  m_state->transaction->Rollback();
+  m_state->runs.clear();
+  for (TState::TWritten& w : m_state->written) {
+    size_t i = 0;
+    try {
+      w.dataSet->ForEachChange([&](TChange& change) {
+        const TKeysBefore& before = w.keys.at(i++);
+        if (change.UpdateKind() == TUpdateStatus::usDeleted) return;
+        if (w.hasAfi) change.SetValue(Q("IAFIID"), before.afi);
+        change.SetValue(Q("IFISRIGO"), before.row);
+      });
+    } catch (...) {
+      // The log is the one the batch found (nothing merges it before the
+      // commit), so this cannot fail short of memory; the save's own error
+      // is what the caller needs.
+    }
+  }
+}
+
+TVxSQLConnection& TNymDBCds::TBatch::Connection() const {
+  return m_store.RequireConnection();
+}
+
+void TNymDBCds::TBatch::Save(TClientDataSet& dataSet, const QString& tableName) {
+  Save(dataSet, tableName, m_store.m_year, m_store.m_month);
+}
+
+void TNymDBCds::TBatch::Save(TClientDataSet& dataSet, const QString& tableName, int year, int month) {
+  if (m_state->committed || m_state->failed)
+    throw EZurError(QStringLiteral("Salvataggio già concluso: impossibile salvare %1.").arg(tableName),
+                    EZurError::Kind::Assertion);
+  TVxSQLConnection& connection = m_store.RequireConnection();
+  if (!dataSet.Active())
+    throw EZurError(QStringLiteral("Impossibile salvare %1: il dataset non è aperto.").arg(tableName));
+  dataSet.CheckBrowseMode();
+  try {
+    const TCdsParams params = ChooseStructure(connection, m_store.m_program, tableName, year, month);
+    if (dataSet.ChangeCount() == 0) return;
+    if (!dataSet.FindField(Q("IFISRIGO")))
+      throw EZurError(
+          QStringLiteral("Impossibile salvare %1: il dataset non ha il campo IFISRIGO.").arg(tableName),
+          EZurError::Kind::Assertion);
+    const qint64 counter = LockCounter(connection, params.id);
+
+    TState::TWritten written{&dataSet, dataSet.FindField(Q("IAFIID")) != nullptr, {}};
+    dataSet.ForEachChange([&](TChange& change) {
+      written.keys.push_back(
+          {written.hasAfi ? change.Value(Q("IAFIID")) : QVariant(), change.Value(Q("IFISRIGO"))});
+    });
+    m_state->written.push_back(std::move(written));
+
+    auto run =
+        std::make_unique<TSaveRun>(connection, dataSet, params, m_store.m_program, year, month, counter);
+    TSaveRun& r = *run;
+    m_state->runs.push_back(std::move(run));
+    dataSet.ForEachChange([&r](TChange& change) { r.Apply(change); });
+    r.StoreCounter();
+  } catch (...) {
+    m_state->failed = true;
+    throw;
+  }
+}
+
+void TNymDBCds::TBatch::Commit() {
+  if (m_state->committed) return;
+  if (m_state->failed)
+    throw EZurError(QStringLiteral("Salvataggio non riuscito: impossibile confermarlo."),
+                    EZurError::Kind::Assertion);
+  // Committed before the logs are merged: a refused commit must leave the
+  // changes pending rather than shown as saved.
+  m_state->transaction->Commit();
+  m_state->committed = true;
+  m_state->runs.clear();
+  for (TState::TWritten& w : m_state->written)
+    w.dataSet->MergeChangeLog();
+}
+
+// --- TNymDBCds ------------------------------------------------------------------------
+
 void TNymDBCds::Save(TClientDataSet& dataSet, const QString& tableName) {
   Save(dataSet, tableName, m_year, m_month);
 }
 
 void TNymDBCds::Save(TClientDataSet& dataSet, const QString& tableName, int year, int month) {
-  TVxSQLConnection& connection = RequireConnection();
-  if (!dataSet.Active())
-    throw EZurError(QStringLiteral("Impossibile salvare %1: il dataset non è aperto.").arg(tableName));
-  dataSet.CheckBrowseMode();
-  if (dataSet.ChangeCount() == 0) {
-    // Nothing to write, but a table without a structure is still an error.
-    ChooseStructure(connection, m_program, tableName, year, month);
-    return;
-  }
-
-  TStoreTransaction transaction(connection);
-  const TCdsParams params = ChooseStructure(connection, m_program, tableName, year, month);
-  if (!dataSet.FindField(Q("IFISRIGO")))
-    throw EZurError(
-        QStringLiteral("Impossibile salvare %1: il dataset non ha il campo IFISRIGO.").arg(tableName),
-        EZurError::Kind::Assertion);
-  const qint64 counter = LockCounter(connection, params.id);
-
-  std::optional<TSaveRun> run;
-  try {
-    run.emplace(connection, dataSet, params, m_program, year, month, counter);
-    dataSet.ForEachChange([&run](TChange& change) { run->Apply(change); });
-    run->StoreCounter();
-    // Committed before the log is merged: a refused commit must leave the
-    // changes pending rather than shown as saved.
-    transaction.Commit();
-  } catch (...) {
-    transaction.Rollback();
-    run.reset();
-    try {
-      dataSet.CancelUpdates();
-    } catch (...) {
-      // The error that stopped the save is the one to report.
-    }
-    throw;
-  }
-  dataSet.MergeChangeLog();
+  TBatch batch(*this);
+  batch.Save(dataSet, tableName, year, month);
+  batch.Commit();
 }
-

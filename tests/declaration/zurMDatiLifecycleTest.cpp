@@ -3,13 +3,13 @@
 #include "dataset/DataPacket.h"
 #include "db/FamilyDemo.h"
 #include "db/FamilySchema.h"
-#include "store/NymDBCds.h"
-#include "declaration/ZurCatalogue.h"
 #include "db/ZurQuery.h"
+#include "declaration/ZurCatalogue.h"
 #include "declaration/zurMDati.h"
-#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
+#include "store/NymDBCds.h"
 #include "support/DeclarationFixture.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
@@ -378,7 +378,7 @@ TEST_P(TDeclarationLifecycle, DeletingTheLastDeclarationLeavesNoneCurrent) {
   EXPECT_EQ(platform.calls()[0].proposal, kSchool);
 }
 
-TEST_P(TDeclarationLifecycle, FailedSaveKeepsTheModificationsFlagged) {
+TEST_P(TDeclarationLifecycle, FailedSaveWritesNothingKeepsTheChangesAndTheRetryStoresThem) {
   ASSERT_EQ(NewDeclaration(kSchool), 1000001);
   // A statement the database refuses while the IK page is written. The
   // trigger's body holds more than one statement, which the program's query
@@ -408,9 +408,188 @@ TEST_P(TDeclarationLifecycle, FailedSaveKeepsTheModificationsFlagged) {
   }
   EXPECT_TRUE(dati->Modified());
   EXPECT_EQ(platform.waitCursorDepth(), 0);
+  {
+    auto other = Fresh();
+    EXPECT_TRUE(Fld(other->cdsFrontespizio, "SIRAPSTATO").AsString().isEmpty())
+        << "one page of a failed save";
+    EXPECT_TRUE(other->cdsQuadroIK.IsEmpty());
+  }
+  EXPECT_EQ(Fld(dati->cdsFrontespizio, "SIRAPSTATO").AsString(), Q("1"));
+  EXPECT_EQ(Fld(dati->cdsQuadroIK, "FIKVALIRAP9").AsCurrency(), Currency::FromUnits(9));
+
+  QSqlQuery drop(Conn().Database());
+  ASSERT_TRUE(
+      drop.exec(IsSQLite() ? Q("DROP TRIGGER guasto") : Q("DROP TRIGGER guasto ON tfis_datifiscali")));
+  dati->SaveAll(false);
+  EXPECT_FALSE(dati->Modified());
   auto other = Fresh();
-  EXPECT_EQ(Fld(other->cdsFrontespizio, "SIRAPSTATO").AsString(), Q("1")) << "saved before the failure";
-  EXPECT_TRUE(other->cdsQuadroIK.IsEmpty());
+  EXPECT_EQ(Fld(other->cdsFrontespizio, "SIRAPSTATO").AsString(), Q("1"));
+  ASSERT_EQ(other->cdsQuadroIK.RecordCount(), 1);
+  EXPECT_EQ(Fld(other->cdsQuadroIK, "FIKVALIRAP9").AsCurrency(), Currency::FromUnits(9));
+}
+
+// Two workstations on one database, each with its own module: a save over
+// a declaration the other saved or deleted since it loaded is refused with
+// nothing written and its edits kept; a code the other created meanwhile is
+// a duplicate; opening another declaration keeps unsaved work flagged.
+TEST_P(TDeclarationLifecycle, TwoWorkstationsNeverOverwriteEachOther) {
+  ASSERT_EQ(NewDeclaration(kSchool), 1000001);
+  ASSERT_EQ(NewDeclaration(kOther), 1000002);
+  auto b = Fresh();
+  ASSERT_TRUE(b->EnterDeclaration(1000001));
+  ASSERT_TRUE(dati->EnterDeclaration(1000001));
+
+  dati->cdsQuadroIK.Edit();
+  Fld(dati->cdsQuadroIK, "FIKVALIRAP1").SetAsCurrency(Currency::FromUnits(11));
+  dati->SaveAll(false);
+  b->cdsQuadroIK.Edit();
+  Fld(b->cdsQuadroIK, "FIKVALIRAP2").SetAsCurrency(Currency::FromUnits(22));
+  b->SetModified(true);
+  try {
+    b->SaveAll(false);
+    FAIL() << "an edit of the other workstation would have been overwritten";
+  } catch (const EZurError& e) {
+    EXPECT_TRUE(
+        e.message().startsWith(Q("Salvataggio non eseguito: la dichiarazione con C.F. 97123450583 è stata "
+                                 "modificata da un'altra postazione")))
+        << e.message().toStdString();
+  }
+  EXPECT_TRUE(b->Modified());
+  EXPECT_EQ(Fld(b->cdsQuadroIK, "FIKVALIRAP2").AsCurrency(), Currency::FromUnits(22)) << "the edit stays";
+  {
+    auto check = Fresh();
+    check->EnterDeclaration(1000001);
+    EXPECT_EQ(Fld(check->cdsQuadroIK, "FIKVALIRAP1").AsCurrency(), Currency::FromUnits(11));
+    EXPECT_TRUE(Fld(check->cdsQuadroIK, "FIKVALIRAP2").IsNull());
+  }
+
+  // Opening another declaration does not forget the unsaved edit.
+  ASSERT_TRUE(b->EnterDeclaration(1000002));
+  EXPECT_TRUE(b->Modified());
+
+  // A code the other workstation created after this one loaded.
+  platform.AnswerInput(Q("VRDLGU70A01F205X"));
+  ASSERT_EQ(dati->New(), 1000003);
+  const int covers = b->cdsFrontespizio.RecordCount();
+  const int pending = b->cdsFrontespizio.ChangeCount();
+  const qint64 rows = StoredRows();
+  platform.clear();
+  platform.AnswerInput(Q("vrdlgu70a01f205x"));
+  EXPECT_EQ(b->New(), -1);
+  EXPECT_EQ(platform.messages(),
+            QStringList{Q("Impossibile procedere: dichiarazione con C.F. vrdlgu70a01f205x già creata!")});
+  b->cdsFrontespizio.SetFiltered(false);
+  EXPECT_EQ(b->cdsFrontespizio.RecordCount(), covers);
+  EXPECT_EQ(b->cdsFrontespizio.ChangeCount(), pending);
+  EXPECT_EQ(StoredRows(), rows);
+
+  // A declaration the other workstation deleted.
+  auto c = Fresh();
+  ASSERT_TRUE(c->EnterDeclaration(1000002));
+  dati->DeleteDeclaration(1000002);
+  c->cdsQuadroIS.Edit();
+  Fld(c->cdsQuadroIS, "SIS22_1").SetAsString(Q("A"));
+  try {
+    c->SaveAll(false);
+    FAIL() << "a deleted declaration came back";
+  } catch (const EZurError& e) {
+    EXPECT_TRUE(e.message().contains(Q("è stata eliminata da un'altra postazione")))
+        << e.message().toStdString();
+  }
+  EXPECT_EQ(Count(Q("SELECT COUNT(*) FROM tzur_dichiarazioni WHERE iirapid = 1000002")), 0);
+}
+
+// A save of all five pages and a delete, each failing at every statement
+// that writes a stored value in turn: every failure leaves the database as
+// it was and the changes pending, and the first save that gets through
+// stores them all.
+TEST_P(TDeclarationLifecycle, AFailureAtAnyStatementOfASaveOrADeleteWritesNothing) {
+  ASSERT_EQ(NewDeclaration(kSchool), 1000001);
+  const auto exec = [this](const QString& sql) {
+    QSqlQuery q(Conn().Database());
+    ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString() << sql.toStdString();
+  };
+  exec(Q("CREATE TABLE zur_conta (n INTEGER NOT NULL)"));
+  exec(Q("INSERT INTO zur_conta (n) VALUES (0)"));
+  const auto failAt = [&](int k) {
+    exec(Q("UPDATE zur_conta SET n = 0"));
+    for (const char* event : {"INSERT", "DELETE"}) {
+      if (IsSQLite()) {
+        exec(Q("DROP TRIGGER IF EXISTS guasto_%1").arg(Q(event)));
+        exec(Q("CREATE TRIGGER guasto_%1 BEFORE %1 ON tfis_datifiscali FOR EACH ROW BEGIN UPDATE zur_conta "
+               "SET "
+               "n = n + 1; SELECT RAISE(ABORT, 'guasto simulato') WHERE (SELECT n FROM zur_conta) = %2; END")
+                 .arg(Q(event))
+                 .arg(k));
+      } else {
+        exec(Q("DROP TRIGGER IF EXISTS guasto_%1 ON tfis_datifiscali").arg(Q(event)));
+        exec(Q("CREATE OR REPLACE FUNCTION guasto() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN UPDATE "
+               "zur_conta "
+               "SET n = n + 1; IF (SELECT n FROM zur_conta) = %1 THEN RAISE EXCEPTION 'guasto simulato'; END "
+               "IF; "
+               "IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; RETURN NEW; END $$")
+                 .arg(k));
+        exec(
+            Q("CREATE TRIGGER guasto_%1 BEFORE %1 ON tfis_datifiscali FOR EACH ROW EXECUTE FUNCTION guasto()")
+                .arg(Q(event)));
+      }
+    }
+  };
+  const auto dump = [this] {
+    TZurQuery q(Conn());
+    q.SetSQL(
+        Q("SELECT icdsid, ifisrigo, sfisfieldname, ifisvalue, ffisvalue, sfisvalue FROM tfis_datifiscali "
+          "ORDER BY icdsid, ifisrigo, sfisfieldname"));
+    q.Open();
+    QStringList rows;
+    for (; !q.Eof(); q.Next())
+      rows << q.Fields(1).AsString() + q.Fields(2).AsString() + q.Fields(3).AsString() +
+                  q.Fields(4).AsString() + q.Fields(5).AsString();
+    return rows;
+  };
+  // Every page changed, a regional row added.
+  dati->cdsFrontespizio.Edit();
+  Fld(dati->cdsFrontespizio, "SIRAPCOMUNESL").SetAsString(Q("ROMA"));
+  dati->cdsQuadroIK.Edit();
+  Fld(dati->cdsQuadroIK, "FIKVALIRAP1").SetAsCurrency(Currency::FromUnits(5));
+  dati->cdsQuadroIR.Edit();
+  Fld(dati->cdsQuadroIR, "FIRBASEIMP01").SetAsCurrency(Currency::FromUnits(6));
+  dati->cdsQuadroIRVar.Append();
+  Fld(dati->cdsQuadroIRVar, "SIRCODREGIONE").SetAsString(Q("08"));
+  dati->cdsQuadroIS.Edit();
+  Fld(dati->cdsQuadroIS, "SIS22_1").SetAsString(Q("A"));
+  dati->SetModified(true);
+
+  for (const bool deleting : {false, true}) {
+    int k = 1;
+    for (;; ++k) {
+      ASSERT_LT(k, 200);
+      SCOPED_TRACE(k);
+      failAt(k);
+      const QStringList before = dump();
+      try {
+        if (deleting)
+          dati->DeleteDeclaration(1000001);
+        else
+          dati->SaveAll(false);
+        break;
+      } catch (const EZurError& e) {
+        EXPECT_TRUE(e.message().contains(Q("guasto simulato"))) << e.message().toStdString();
+        EXPECT_EQ(dump(), before);
+        EXPECT_TRUE(dati->Modified());
+      }
+    }
+    EXPECT_GT(k, 5) << "the failures did not reach every page";
+    EXPECT_FALSE(dati->Modified());
+    if (!deleting) {
+      auto other = Fresh();
+      EXPECT_EQ(Fld(other->cdsFrontespizio, "SIRAPCOMUNESL").AsString(), Q("ROMA"));
+      EXPECT_EQ(Fld(other->cdsQuadroIK, "FIKVALIRAP1").AsCurrency(), Currency::FromUnits(5));
+      EXPECT_EQ(other->cdsQuadroIRVar.RecordCount(), 1);
+      EXPECT_EQ(Fld(other->cdsQuadroIS, "SIS22_1").AsString(), Q("A"));
+    }
+  }
+  EXPECT_EQ(StoredRows(), 0) << "the delete got through whole";
 }
 
 ZUR_INSTANTIATE_ENGINES(TDeclarationLifecycle);
@@ -422,5 +601,8 @@ TEST_P(TDeclarationLifecycle, LongFiscalCodeIsStoredAlikeOnBothEngines) {
   ASSERT_EQ(NewDeclaration(code), 1000001);
   auto other = Fresh();
   EXPECT_EQ(Fld(other->cdsFrontespizio, "SIRAPCODFIS").AsString(), code);
-  EXPECT_EQ(Count(Q("SELECT COUNT(*) FROM tafi_anafiscale WHERE saficodfiscale = 'ABCDEFGHIJKLMNOPQRSTUVWXYZ0123'")), 1);
+  EXPECT_EQ(
+      Count(
+          Q("SELECT COUNT(*) FROM tafi_anafiscale WHERE saficodfiscale = 'ABCDEFGHIJKLMNOPQRSTUVWXYZ0123'")),
+      1);
 }

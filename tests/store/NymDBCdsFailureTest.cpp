@@ -109,15 +109,13 @@ protected:
     ds.Post();
   }
 
-  // Tries the edited save and checks that it failed with the database's
-  // message and changed nothing anywhere.
-  void ExpectSaveUndone(const char* what) {
+  // Tries the save of the edited dataset and checks that it failed with the
+  // database's message, changed nothing anywhere and left the dataset's
+  // pending changes exactly as they were, keys included.
+  void ExpectSaveUndone(TClientDataSet& ds, const char* what) {
     SCOPED_TRACE(what);
-    TClientDataSet ds;
-    store->Load(ds, Q(kFront));
-    const QStringList loaded = Snapshot(ds);
     const QStringList before = Dump();
-    Edit(ds);
+    const QStringList edited = Snapshot(ds);
     ASSERT_EQ(ds.ChangeCount(), 3);
     try {
       store->Save(ds, Q(kFront));
@@ -128,8 +126,19 @@ protected:
     }
     EXPECT_FALSE(Conn().InTransaction());
     EXPECT_EQ(Dump(), before);
+    EXPECT_EQ(ds.ChangeCount(), 3);
+    EXPECT_EQ(Snapshot(ds), edited);
+  }
+
+  // The same dataset, saved again once the fault is gone, stores exactly
+  // what it shows.
+  void ExpectRetryStores(TClientDataSet& ds) {
+    store->Save(ds, Q(kFront));
     EXPECT_EQ(ds.ChangeCount(), 0);
-    EXPECT_EQ(Snapshot(ds), loaded);
+    TClientDataSet fresh;
+    store->Load(fresh, Q(kFront));
+    EXPECT_EQ(Snapshot(fresh), Snapshot(ds));
+    EXPECT_EQ(Scalar(Q("SELECT icdsrigo FROM tcds_struttura")), 4) << "one number for the one new record";
   }
 
   QString m_triggerTable;
@@ -160,28 +169,30 @@ TEST_P(TStoreFailureTest, EachKindOfStatementFailingTakesTheWholeSaveBack) {
       {"data del nuovo record", "tfis_datifiscali", "INSERT", "NEW.sfisfieldname = 'DIRAPDATA'"},
       {"contatore delle righe", "tcds_struttura", "UPDATE", "1 = 1"},
   };
-  for (const TPoint& p : points) {
-    FailWhen(p.table, p.event, p.condition);
-    ExpectSaveUndone(p.what);
-  }
-  Repair();
   TClientDataSet ds;
   store->Load(ds, Q(kFront));
   Edit(ds);
-  store->Save(ds, Q(kFront));
-  EXPECT_EQ(ds.ChangeCount(), 0);
+  for (const TPoint& p : points) {
+    FailWhen(p.table, p.event, p.condition);
+    ExpectSaveUndone(ds, p.what);
+  }
+  Repair();
+  ExpectRetryStores(ds);
 }
 
 TEST_P(TStoreFailureTest, AFailureAtAnyInsertTakesTheWholeSaveBack) {
   StoreThree();
+  // One dataset goes through every failure in turn and is finally stored by
+  // the save that gets past the last insert.
+  TClientDataSet probe;
+  store->Load(probe, Q(kFront));
+  Edit(probe);
+  const QStringList edited = Snapshot(probe);
   int k = 1;
   for (;; ++k) {
     ASSERT_LT(k, 100) << "the save never got through";
     FailOnInsertNumber(k);
-    TClientDataSet probe;
-    store->Load(probe, Q(kFront));
     const QStringList before = Dump();
-    Edit(probe);
     try {
       store->Save(probe, Q(kFront));
       break; // k is past the last insert of the save
@@ -189,12 +200,17 @@ TEST_P(TStoreFailureTest, AFailureAtAnyInsertTakesTheWholeSaveBack) {
       SCOPED_TRACE(k);
       EXPECT_TRUE(e.message().contains(Q(kInjected))) << e.what();
       EXPECT_EQ(Dump(), before);
-      EXPECT_EQ(probe.ChangeCount(), 0);
+      EXPECT_EQ(probe.ChangeCount(), 3);
+      EXPECT_EQ(Snapshot(probe), edited);
       EXPECT_FALSE(Conn().InTransaction());
     }
   }
   // The modified record has four non-empty stored fields, the new one six.
   EXPECT_EQ(k, 4 + 6 + 1);
+  EXPECT_EQ(probe.ChangeCount(), 0);
+  TClientDataSet fresh;
+  store->Load(fresh, Q(kFront));
+  EXPECT_EQ(Snapshot(fresh), Snapshot(probe));
 }
 
 TEST_P(TStoreFailureTest, ARefusedCommitLeavesNothingAndNoChangeShownAsSaved) {
@@ -214,9 +230,9 @@ TEST_P(TStoreFailureTest, ARefusedCommitLeavesNothingAndNoChangeShownAsSaved) {
   }
   TClientDataSet ds;
   store->Load(ds, Q(kFront));
-  const QStringList loaded = Snapshot(ds);
   const QStringList before = Dump();
   Edit(ds);
+  const QStringList edited = Snapshot(ds);
   try {
     store->Save(ds, Q(kFront));
     FAIL() << "the commit went through";
@@ -226,8 +242,10 @@ TEST_P(TStoreFailureTest, ARefusedCommitLeavesNothingAndNoChangeShownAsSaved) {
   }
   EXPECT_FALSE(Conn().InTransaction());
   EXPECT_EQ(Dump(), before);
-  EXPECT_EQ(ds.ChangeCount(), 0);
-  EXPECT_EQ(Snapshot(ds), loaded);
+  EXPECT_EQ(ds.ChangeCount(), 3) << "no change shown as saved";
+  EXPECT_EQ(Snapshot(ds), edited);
+  Repair();
+  ExpectRetryStores(ds);
 }
 
 TEST_P(TStoreFailureTest, FailingToCreateTheFiscalPeriodTakesTheSaveBack) {
@@ -244,8 +262,11 @@ TEST_P(TStoreFailureTest, FailingToCreateTheFiscalPeriodTakesTheSaveBack) {
     EXPECT_TRUE(e.message().contains(Q(kInjected))) << e.what();
   }
   EXPECT_EQ(Dump(), before);
-  EXPECT_EQ(ds.RecordCount(), 0);
-  EXPECT_EQ(ds.ChangeCount(), 0);
+  EXPECT_EQ(ds.RecordCount(), 1);
+  EXPECT_EQ(ds.ChangeCount(), 1);
+  EXPECT_EQ(ds.FieldByName(Q("IFISRIGO")).AsInteger(), 0) << "the number of the failed save is taken back";
+  EXPECT_EQ(ds.FieldByName(Q("IAFIID")).AsInteger(), 0)
+      << "the taxpayer entry of the failed save is taken back";
 }
 
 TEST_P(TStoreFailureTest, AFailureInsideTheCallersTransactionTakesBackOnlyTheSave) {
@@ -266,7 +287,7 @@ TEST_P(TStoreFailureTest, AFailureInsideTheCallersTransactionTakesBackOnlyTheSav
   t.Commit();
   EXPECT_EQ(Scalar(Q("SELECT SUM(x) FROM zur_chiamante")), 3);
   EXPECT_EQ(Dump(), before);
-  EXPECT_EQ(ds.ChangeCount(), 0);
+  EXPECT_EQ(ds.ChangeCount(), 3);
 }
 
 // --- stored values of the wrong kind ------------------------------------------------------

@@ -29,6 +29,7 @@ inline void OpenCatalogueDeclaration(TdmZurDati& dati, int afiId = 7, int id = 1
   Fld(f, "IAFIID").SetAsInteger(afiId);
   Fld(f, "SIRAPCODFIS").SetAsString(QString::fromLatin1(fiscalCode));
   f.Post();
+  f.MergeChangeLog();
   dati.EnterDeclaration(id);
 }
 
