@@ -1,0 +1,11 @@
+#include <QApplication>
+#include <gmock/gmock.h>
+
+// The window tests need a widget application; ctest runs them on the
+// offscreen platform.
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleMock(&argc, argv);
+  return RUN_ALL_TESTS();
+}
