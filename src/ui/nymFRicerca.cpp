@@ -33,6 +33,7 @@ TfmNymRicerca::TfmNymRicerca(QWidget* parent) : QDialog(parent) {
   grSearch->setSelectionMode(QAbstractItemView::SingleSelection);
   grSearch->horizontalHeader()->setSectionsClickable(true);
   grSearch->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grSearch->horizontalHeader()->setStretchLastSection(true);
   grSearch->verticalHeader()->setDefaultSectionSize(grSearch->fontMetrics().height() + 6);
 
   laCerca = new QLabel(QStringLiteral("Cerca per "), this);
@@ -93,6 +94,7 @@ void TfmNymRicerca::FillGrid() {
       grSearch->setItem(row, c, item);
     }
   }
+  grSearch->resizeColumnsToContents();
   if (cdsSearch.BookmarkValid(keep))
     cdsSearch.GotoBookmark(keep);
   else
