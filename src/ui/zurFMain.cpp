@@ -117,7 +117,7 @@ void TfmZurMain::BuildMenu() {
   miElimina = AddItem(mnFile, QStringLiteral("&Elimina"), [this] { Delete(); });
   miChiudi = mnFile->addAction(QStringLiteral("Chiudi"));
   miChiudi->setVisible(false);
-  mnFile->addSeparator()->setVisible(false);
+  mnFile->addSeparator();
   miSalva = AddItem(
       mnFile, QStringLiteral("&Salva"), [this] { Save(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
   mnFile->addSeparator();

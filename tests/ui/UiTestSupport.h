@@ -9,7 +9,13 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable failures: gtest prints QString as text.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
 
 // The Qt platform with the clerk's answers scripted by the test: message
 // boxes, input boxes and documents are recorded and answered from queues; the

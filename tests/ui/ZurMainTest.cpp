@@ -120,7 +120,7 @@ TEST_F(TZurMainTest, FirstRunCreatesTheSchoolsDeclarationAndTheMenuFollowsItsRul
     EXPECT_NE(w->paMain->findChild<QLabel*>(Q(name)), nullptr) << name;
 
   EXPECT_EQ(Captions(w->mnFile), (QStringList{Q("&Nuovo"), Q("&Apri"), Q("&Elimina"), Q("Chiudi (nascosta)"),
-                                              Q("- (nascosta)"), Q("&Salva"), Q("-"), Q("I&mport"),
+                                              Q("-"), Q("&Salva"), Q("-"), Q("I&mport"),
                                               Q("Stam&pa"), Q("-"), Q("&Esci"), Q("ac1024 (nascosta)")}));
   EXPECT_EQ(Captions(w->mnStampa),
             (QStringList{Q("&Frontespizio"), Q("Quadro I&K"), Q("Quadro I&R"), Q("Quadro I&S")}));
@@ -290,9 +290,23 @@ TEST_F(TZurMainTest, PrintAndCloseAskToSaveAndAFailedSaveKeepsTheEdits) {
   QFile marker(Root("USR/FR2024/Res/NoteAgg/Check.txt"));
   ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
   marker.close();
+  QDir().mkpath(Root("ETC/ZUR"));
+  QFile dev(Root("ETC/ZUR/dev"));
+  ASSERT_TRUE(dev.open(QIODevice::WriteOnly));
+  dev.close();
   platform.AnswerInput(Q(kSchool));
   TfmZurMain* w = Start();
   ASSERT_NE(w, nullptr);
+  // Developer mode shows the Dev menu; its tools say they are still to come.
+  EXPECT_TRUE(w->mnDev->menuAction()->isVisible());
+  w->mnDev->actions().first()->trigger();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_TRUE(
+      platform.messages[0].text.contains(Q("\"Salva lista DataField con nome...\" sarà disponibile")));
+  // Ctrl+P opens the print submenu.
+  QTest::keyClick(w, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(w->mnStampa->isVisible());
+  w->mnStampa->hide();
   // The release notes open once, at the first show, and the marker goes.
   EXPECT_EQ(platform.opened, QStringList{Root("USR/FR2024/Res/NoteAgg/news.pdf")});
   EXPECT_FALSE(QFile::exists(marker.fileName()));
