@@ -24,6 +24,27 @@ QString ZurDisplayText(const QString& text) {
   return t;
 }
 
+namespace {
+
+// A question may come while the hourglass is up (the checks of a save, say);
+// the clerk must see a pointer to answer it.
+class TArrowWhileAsking {
+public:
+  explicit TArrowWhileAsking(bool waiting) : m_waiting(waiting) {
+    if (m_waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  }
+  ~TArrowWhileAsking() {
+    if (m_waiting) QApplication::restoreOverrideCursor();
+  }
+  TArrowWhileAsking(const TArrowWhileAsking&) = delete;
+  TArrowWhileAsking& operator=(const TArrowWhileAsking&) = delete;
+
+private:
+  bool m_waiting;
+};
+
+} // namespace
+
 TZurQtPlatform::TZurQtPlatform() = default;
 
 TZurQtPlatform::~TZurQtPlatform() {
@@ -80,11 +101,8 @@ TModalResult TZurQtPlatform::MessageDlg(const QString& text, TMsgDlgType type, T
   }
   // Escape must mean "no answer", never Yes: without a Cancel button it is No.
   if (buttons == TMsgDlgButtons::YesNo) box.setEscapeButton(QMessageBox::No);
-  // The box may open while the hourglass is up; the clerk must see a pointer.
-  const int depth = m_waitCursorDepth;
-  if (depth > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  TArrowWhileAsking arrow(m_waitCursorDepth > 0);
   const int rc = box.exec();
-  if (depth > 0) QApplication::restoreOverrideCursor();
   switch (rc) {
   case QMessageBox::Ok:
     return TModalResult::OK;
@@ -106,6 +124,7 @@ bool TZurQtPlatform::InputQuery(const QString& caption, const QString& prompt, Q
   dlg.setTextValue(value);
   dlg.setOkButtonText(QStringLiteral("OK"));
   dlg.setCancelButtonText(QStringLiteral("Annulla"));
+  TArrowWhileAsking arrow(m_waitCursorDepth > 0);
   if (dlg.exec() != QDialog::Accepted) return false;
   value = dlg.textValue();
   return true;
@@ -137,6 +156,7 @@ bool TZurQtPlatform::PromptForFileName(QString& fileName, const QString& filter,
   QString start = fileName;
   if (!initialDir.isEmpty()) start = QDir(initialDir).filePath(QFileInfo(fileName).fileName());
   const QString qtFilter = QtFilter(filter);
+  TArrowWhileAsking arrow(m_waitCursorDepth > 0);
   const QString chosen = saveDialog ? QFileDialog::getSaveFileName(DialogParent(), title, start, qtFilter)
                                     : QFileDialog::getOpenFileName(DialogParent(), title, start, qtFilter);
   if (chosen.isEmpty()) return false;
@@ -186,6 +206,12 @@ void TZurQtPlatform::ShowWaitWindow(bool on) {
   }
 }
 
+void TZurQtPlatform::WaitProgress(qint64 done, qint64 total) {
+  if (m_waitWindowDepth == 0) return;
+  WaitWindow().SetProgress(done, total);
+  ProcessMessages();
+}
+
 void TZurQtPlatform::ProcessMessages() {
   QApplication::processEvents(QEventLoop::AllEvents, 50);
 }
@@ -193,6 +219,7 @@ void TZurQtPlatform::ProcessMessages() {
 void TZurQtPlatform::ShowInfo(const QStringList& lines) {
   TfmZurInfo info(DialogParent());
   info.SetLines(lines);
+  TArrowWhileAsking arrow(m_waitCursorDepth > 0);
   info.exec();
 }
 
@@ -208,6 +235,7 @@ int TZurQtPlatform::RunAndWait(const QString& program, const QStringList& argume
 
 int TZurQtPlatform::ChooseDeclaration(TZurChoiceMode mode, TClientDataSet& frontespizio) {
   TfmZurScegliIrap dlg(frontespizio, mode, DialogParent());
+  TArrowWhileAsking arrow(m_waitCursorDepth > 0);
   dlg.exec();
   return dlg.Result();
 }

@@ -158,7 +158,7 @@ TEST(TZurQtPlatform, FiltersExtensionsAndTheWaitWindowsProgress) {
   EXPECT_TRUE(wait.isVisible());
   EXPECT_EQ(wait.windowTitle(), Q("Attendere..."));
   EXPECT_EQ(wait.pbWait->maximum(), 0) << "senza totale: indicatore di attività";
-  wait.SetProgress(250, 1000);
+  platform.WaitProgress(250, 1000);
   EXPECT_EQ(wait.pbWait->maximum(), 1000);
   EXPECT_EQ(wait.pbWait->value(), 250);
   wait.SetProgress(3'000'000, 6'000'000);
