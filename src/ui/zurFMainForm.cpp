@@ -55,7 +55,7 @@ TfmZurMainForm::~TfmZurMainForm() {
   m_ricerca.reset();
   m_fileTel.reset();
   m_app.reset();
-  SetPlatform(m_previousPlatform == &Platform() ? nullptr : m_previousPlatform);
+  SetPlatform(m_previousPlatform);
   m_ownPlatform.reset();
 }
 

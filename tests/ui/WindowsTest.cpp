@@ -2,11 +2,13 @@
 // information window's notepad file, the wait window's progress and the
 // platform's file-dialog helpers.
 #include "dataset/ClientDataSet.h"
+#include "platform/ZurError.h"
 #include "ui/UiTestSupport.h"
 #include "ui/ZurQtPlatform.h"
 #include "ui/nymFRicerca.h"
 #include "ui/nymFWait.h"
 #include "ui/zurFInfo.h"
+#include "ui/zurFMainForm.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -171,4 +173,22 @@ TEST(TZurQtPlatform, FiltersExtensionsAndTheWaitWindowsProgress) {
   EXPECT_NE(QApplication::overrideCursor(), nullptr);
   platform.SetWaitCursor(false);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(TZurGuiApplication, AnErrorInAHandlerBecomesAMessageAndTheLoopGoesOn) {
+  struct TThrowing : QObject {
+    bool event(QEvent* e) override {
+      if (e->type() == QEvent::User) throw EZurError(QStringLiteral("Impossibile salvare: disco pieno."));
+      return QObject::event(e);
+    }
+  } target;
+  TUiTestPlatform platform;
+  SetPlatform(&platform);
+  ASSERT_NE(dynamic_cast<TZurGuiApplication*>(QCoreApplication::instance()), nullptr);
+  QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, Q("Impossibile salvare: disco pieno."));
+  EXPECT_EQ(platform.messages[0].type, TMsgDlgType::Error);
+  SetPlatform(nullptr);
 }
