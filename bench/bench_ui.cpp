@@ -66,13 +66,15 @@ public:
     c.SetDatabaseUrl(m_url);
     if (!c.Open()) qFatal("%s", qPrintable(c.LastError()));
     TFamilySchema::Create(c, true);
-    Fill(c, declarations);
+    m_rows = Fill(c, declarations);
   }
   QString Root() const { return m_dir.path(); }
   const QString& Url() const { return m_url; }
+  qint64 Rows() const { return m_rows; }
 
 private:
-  static void Fill(TVxSQLConnection& c, int n) {
+  static qint64 Fill(TVxSQLConnection& c, int n) {
+    qint64 rows = 0;
     TVxTransaction t(c);
     t.StartTransaction();
     TZurQuery period(c);
@@ -133,6 +135,7 @@ private:
           for (int v = 0; v < 9; ++v)
             fis.bindValue(v, values[v]);
           if (!fis.exec()) qFatal("tfis: %s", qPrintable(fis.lastError().text()));
+          ++rows;
         }
       }
       TZurQuery q(c);
@@ -146,10 +149,12 @@ private:
     q.ParamByName(QStringLiteral("N")).SetInteger(n);
     q.ExecSQL();
     t.Commit();
+    return rows;
   }
 
   QTemporaryDir m_dir;
   QString m_url;
+  qint64 m_rows = 0;
 };
 
 std::map<int, std::unique_ptr<TBenchRoot>> g_roots;
@@ -209,6 +214,7 @@ void BM_StartUp(benchmark::State& state) {
   state.counters["loadall_s"] = load;
   state.counters["over_load_s"] = startup - load;
   state.counters["peak_MB"] = PeakResidentMB();
+  state.counters["rows"] = double(root.Rows());
   state.SetLabel("budget: start-up <= 2 s and <= LoadAll + 0.5 s; peak memory <= 250 MB");
 }
 
