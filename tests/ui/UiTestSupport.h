@@ -14,7 +14,9 @@
 
 // Readable failures: gtest prints QString as text.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+  *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 // The Qt platform with the clerk's answers scripted by the test: message
