@@ -1,0 +1,421 @@
+#include "ui/zurFMain.h"
+
+#include "app/ZurApplication.h"
+#include "db/ZurConnection.h"
+#include "declaration/zurMDati.h"
+#include "platform/Platform.h"
+#include "platform/ZurError.h"
+#include "platform/ZurSettings.h"
+#include "platform/zurUGlobal.h"
+#include "telematic/zurMFileTelIRAP.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// What stands on a page until its frame is built: the page's name and what
+// will fill it, so a clerk never takes an empty page for lost data.
+QWidget* FramePlaceholder(const QString& objectName, const QString& title, QWidget* parent) {
+  auto* page = new QWidget(parent);
+  auto* layout = new QVBoxLayout(page);
+  auto* label = new QLabel(page);
+  label->setObjectName(objectName);
+  label->setAlignment(Qt::AlignCenter);
+  label->setWordWrap(true);
+  label->setText(
+      QStringLiteral("<h2>%1</h2><p>I campi di questa sezione arriveranno con la maschera di "
+                     "inserimento dati.</p><p>I dati della dichiarazione si possono già importare, "
+                     "controllare e stampare con zur24-cli.</p>")
+          .arg(title.toHtmlEscaped()));
+  layout->addWidget(label);
+  return page;
+}
+
+QString WithoutPassword(const QString& url) {
+  if (!url.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive)) return QDir::toNativeSeparators(url);
+  QUrl u(url);
+  u.setPassword(QString());
+  return u.toString();
+}
+
+} // namespace
+
+TfmZurMain::TfmZurMain(TZurApplication& app, QWidget* parent)
+    : QMainWindow(parent), m_app(app), m_dati(app.Dati()) {
+  setObjectName(QStringLiteral("fmZurMain"));
+  setWindowTitle(zur::ApplicationTitle());
+  resize(1280, 750);
+  BuildPages();
+  BuildMenu();
+
+  StatusPanel = new QLabel(QStringLiteral("DECRETO"), this);
+  StatusPanel->setMinimumWidth(50);
+  statusBar()->addWidget(StatusPanel, 1);
+
+  tiResize = new QTimer(this);
+  tiResize->setInterval(100);
+  tiResize->setSingleShot(true);
+  connect(tiResize, &QTimer::timeout, this, [this] { showMaximized(); });
+  tiResize->start();
+
+  // Opening makes sense only when there is something to choose.
+  miApri->setEnabled(m_dati.cdsFrontespizio.Active() && m_dati.cdsFrontespizio.RecordCount() > 1);
+}
+
+TfmZurMain::~TfmZurMain() = default;
+
+void TfmZurMain::BuildPages() {
+  paMain = new QTabWidget(this);
+  paMain->setObjectName(QStringLiteral("paMain"));
+  tsFrontespizio =
+      FramePlaceholder(QStringLiteral("frZurFrontespizio1"), QStringLiteral("Frontespizio"), paMain);
+  tsIK = FramePlaceholder(QStringLiteral("frZurQuadroIK1"), QStringLiteral("Quadro IK"), paMain);
+  tsIR = FramePlaceholder(QStringLiteral("frZurQuadroIR1"), QStringLiteral("Quadro IR 1-31 / 41"), paMain);
+  tsIRVar =
+      FramePlaceholder(QStringLiteral("frZurQuadroIRVar1"), QStringLiteral("Quadro IR 32 - 40"), paMain);
+  tsIS = FramePlaceholder(QStringLiteral("frZurQuadroRX1"), QStringLiteral("Quadro IS"), paMain);
+  tsFrontespizio->setObjectName(QStringLiteral("tsFrontespizio"));
+  tsIK->setObjectName(QStringLiteral("tsIK"));
+  tsIR->setObjectName(QStringLiteral("tsIR"));
+  tsIRVar->setObjectName(QStringLiteral("tsIRVar"));
+  tsIS->setObjectName(QStringLiteral("tsIS"));
+  paMain->addTab(tsFrontespizio, QStringLiteral("Frontespizio"));
+  paMain->addTab(tsIK, QStringLiteral("Quadro IK"));
+  paMain->addTab(tsIR, QStringLiteral("Quadro IR 1-31 / 41"));
+  paMain->addTab(tsIRVar, QStringLiteral("Quadro IR 32 - 40"));
+  paMain->addTab(tsIS, QStringLiteral("Quadro IS"));
+  paMain->setCurrentIndex(pgFrontespizio);
+  connect(paMain, &QTabWidget::currentChanged, this,
+          [this](int index) { Guard([=, this] { PageChanged(index); }); });
+  setCentralWidget(paMain);
+}
+
+QAction* TfmZurMain::AddItem(QMenu* menu, const QString& caption, const std::function<void()>& command,
+                             const QKeySequence& shortcut) {
+  QAction* a = menu->addAction(caption);
+  if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+  connect(a, &QAction::triggered, this, [this, command] { Guard(command); });
+  return a;
+}
+
+void TfmZurMain::BuildMenu() {
+  QMenuBar* bar = menuBar();
+  mnFile = bar->addMenu(QStringLiteral("&File"));
+  miNuovo = AddItem(mnFile, QStringLiteral("&Nuovo"), [this] { New(); });
+  miApri = AddItem(mnFile, QStringLiteral("&Apri"), [this] { Open(); });
+  miElimina = AddItem(mnFile, QStringLiteral("&Elimina"), [this] { Delete(); });
+  miChiudi = mnFile->addAction(QStringLiteral("Chiudi"));
+  miChiudi->setVisible(false);
+  mnFile->addSeparator();
+  miSalva = AddItem(
+      mnFile, QStringLiteral("&Salva"), [this] { Save(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
+  mnFile->addSeparator();
+  miImport = AddItem(
+      mnFile, QStringLiteral("I&mport"), [this] { FunctionPending(QStringLiteral("Import")); },
+      QKeySequence(Qt::CTRL | Qt::Key_I));
+  mnStampa = mnFile->addMenu(QStringLiteral("Stam&pa"));
+  miStampa = mnStampa->menuAction();
+  miStampaFrontespizio = AddItem(mnStampa, QStringLiteral("&Frontespizio"), [this] { Print(0); });
+  miStampaIK = AddItem(mnStampa, QStringLiteral("Quadro I&K"), [this] { Print(1); });
+  miStampaIR = AddItem(mnStampa, QStringLiteral("Quadro I&R"), [this] { Print(2); });
+  miStampaIS = AddItem(mnStampa, QStringLiteral("Quadro I&S"), [this] { Print(3); });
+  // Ctrl+P opens the print submenu, so the clerk picks the page by keyboard.
+  auto* printKey = new QAction(this);
+  printKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  addAction(printKey);
+  connect(printKey, &QAction::triggered, this, [this] {
+    if (!miStampa->isEnabled()) return;
+    mnStampa->popup(mapToGlobal(QPoint(40, menuBar()->height())));
+  });
+  mnFile->addSeparator();
+  miEsci = AddItem(mnFile, QStringLiteral("&Esci"), [this] { close(); });
+  ac1024 = AddItem(mnFile, QStringLiteral("ac1024"), [this] {
+    showNormal();
+    setGeometry(0, 0, 1024, 750);
+  });
+  // A developer's window size; no clerk needs it.
+  ac1024->setVisible(false);
+  connect(mnFile, &QMenu::aboutToShow, this,
+          [this] { miImport->setEnabled(miSalva->isEnabled() && m_app.Connection().Connected()); });
+
+  mnVisualizza = bar->addMenu(QStringLiteral("&Visualizza"));
+  miVisFrontespizio =
+      AddItem(mnVisualizza, QStringLiteral("&Frontespizio"), [this] { paMain->setCurrentIndex(0); });
+  miVisIK = AddItem(mnVisualizza, QStringLiteral("Quadro I&K"), [this] { paMain->setCurrentIndex(1); });
+  miVisIR = AddItem(mnVisualizza, QStringLiteral("Quadro I&R  1-34"), [this] { paMain->setCurrentIndex(2); });
+  miVisIRVar =
+      AddItem(mnVisualizza, QStringLiteral("&Quadro IR 35-43"), [this] { paMain->setCurrentIndex(3); });
+  miVisIS = AddItem(mnVisualizza, QStringLiteral("Quadro I&S"), [this] { paMain->setCurrentIndex(4); });
+
+  mnUtilita = bar->addMenu(QStringLiteral("&Utilità"));
+  miCreaFileTel =
+      AddItem(mnUtilita, QStringLiteral("Crea&zione file telematico"), [this] { CreaFileTelematico(); });
+  miDettaglioErrori =
+      AddItem(mnUtilita, QStringLiteral("Visualizza dettaglio errori"), [this] { OpenErrorDetail(); });
+  connect(mnUtilita, &QMenu::aboutToShow, this,
+          [this] { miDettaglioErrori->setEnabled(QFileInfo::exists(ErrorDetailPath())); });
+
+  mnHelp = bar->addMenu(QStringLiteral("&?"));
+  miNotizie = AddItem(mnHelp, QStringLiteral("Notizie sull'aggiornamento"), [this] { OpenReleaseNotes(); });
+  miIstruzioni = AddItem(mnHelp, QStringLiteral("Istruzioni"), [this] { OpenInstructions(); });
+  mnHelp->addSeparator();
+  miInformazioni = AddItem(mnHelp, QStringLiteral("&Informazioni su..."), [this] { ShowAbout(); });
+
+  BuildDevMenu();
+}
+
+void TfmZurMain::BuildDevMenu() {
+  mnDev = menuBar()->addMenu(QStringLiteral("&Dev"));
+  auto pending = [this](const QString& caption) {
+    return AddItem(mnDev, caption, [this, caption] { FunctionPending(caption); });
+  };
+  pending(QStringLiteral("Salva lista DataField con nome..."));
+  pending(QStringLiteral("Crea Dataset - XML di struttura con nome..."));
+  QMenu* tel = mnDev->addMenu(QStringLiteral("Crea XML per il file telematico"));
+  for (const char* rec : {"Tutti i record", "RecordA", "RecordB", "RecordC", "RecordI", "RecordZ"}) {
+    const QString caption = QString::fromLatin1(rec);
+    AddItem(tel, caption, [this, caption] {
+      FunctionPending(QStringLiteral("Crea XML per il file telematico - ") + caption);
+    });
+  }
+  mnDev->addSeparator();
+  pending(QStringLiteral("Carica l'XML delle stampe da IRAP 2004"));
+  AddItem(mnDev, QStringLiteral("Crea \"template.pdf\" per le stampe"),
+          [this] { m_dati.CreatePrintTemplate(); });
+  mnDev->addSeparator();
+  pending(QStringLiteral("Esporta pagine da PDF"));
+  mnDev->menuAction()->setVisible(false);
+}
+
+void TfmZurMain::Guard(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const EZurError& e) {
+    if (e.kind() != EZurError::Kind::Cancelled || !e.message().isEmpty())
+      VxShowMessage(e.message(), TMsgDlgType::Error);
+  } catch (const std::exception& e) {
+    VxShowMessage(QString::fromLocal8Bit(e.what()), TMsgDlgType::Error);
+  }
+}
+
+// --- start-up and lifecycle ------------------------------------------------------------------
+
+void TfmZurMain::EnterFirstDeclaration() {
+  if (m_dati.cdsFrontespizio.IsEmpty()) {
+    New();
+  } else {
+    m_dati.PostAll();
+    Open();
+  }
+}
+
+void TfmZurMain::BindFrames() {
+  // The frames bind their data sources to the five datasets here once they
+  // exist; the placeholders hold no data.
+}
+
+void TfmZurMain::AfterLifecycleCommand() {
+  BindFrames();
+  const bool current = m_dati.CurrentDeclarationId() > 0;
+  const int covers = m_dati.cdsFrontespizio.Active() ? m_dati.cdsFrontespizio.RecordCount() : 0;
+  miNuovo->setEnabled(true);
+  miApri->setEnabled(covers > 0);
+  miElimina->setEnabled(covers > 0);
+  // Saving, importing and printing need a declaration to work on: after the
+  // last one is deleted, or a first one is not created, they wait for New.
+  miSalva->setEnabled(current);
+  miImport->setEnabled(current);
+  miStampa->setEnabled(current);
+  miCreaFileTel->setEnabled(current);
+  paMain->setCurrentIndex(pgFrontespizio);
+}
+
+void TfmZurMain::New() {
+  m_dati.New();
+  AfterLifecycleCommand();
+}
+
+void TfmZurMain::Open() {
+  m_dati.Open();
+  AfterLifecycleCommand();
+}
+
+void TfmZurMain::Delete() {
+  const bool deleted = m_dati.Delete();
+  if (deleted) AfterLifecycleCommand();
+}
+
+std::optional<bool> TfmZurMain::SaveWithChecks() {
+  try {
+    return m_dati.SaveAll(true);
+  } catch (const EZurError& e) {
+    VxShowMessage(QStringLiteral("Il modello IRAP non è stato salvato:\n%1\nLe modifiche restano in memoria: "
+                                 "correggere e salvare di nuovo.")
+                      .arg(e.message()),
+                  TMsgDlgType::Error);
+    m_dati.SetModified(true);
+    return std::nullopt;
+  }
+}
+
+void TfmZurMain::Save() {
+  SaveWithChecks();
+}
+
+void TfmZurMain::Print(int group) {
+  if (m_dati.Modified()) {
+    if (VxMessageDlg(
+            QStringLiteral("E' necessario salvare il modello IRAP prima di creare la stampa.\n\rSalvare il "
+                           "modello IRAP?"),
+            TMsgDlgType::Information, TMsgDlgButtons::YesNoCancel) != TModalResult::Yes)
+      return;
+    // What the checks found is no reason not to print; a save that failed is.
+    if (!SaveWithChecks().has_value()) return;
+  }
+  TWaitCursor wait;
+  switch (group) {
+  case 0:
+    m_dati.PrintFrontespizio();
+    break;
+  case 1:
+    m_dati.PrintQuadroIK();
+    break;
+  case 2:
+    m_dati.PrintQuadroIR();
+    break;
+  default:
+    m_dati.PrintQuadroIS();
+    break;
+  }
+}
+
+void TfmZurMain::CreaFileTelematico() {
+  const std::optional<bool> passed = SaveWithChecks();
+  if (passed.value_or(false)) FunctionPending(QStringLiteral("Creazione file telematico"));
+}
+
+void TfmZurMain::FunctionPending(const QString& caption) {
+  VxShowMessage(
+      QStringLiteral("La funzione \"%1\" sarà disponibile con la sua finestra di dialogo, in un prossimo "
+                     "aggiornamento del programma.\nNel frattempo la stessa operazione si esegue con "
+                     "zur24-cli.")
+          .arg(caption),
+      TMsgDlgType::Information);
+}
+
+// --- documents ----------------------------------------------------------------------------------
+
+QString TfmZurMain::ErrorDetailPath() {
+  return TdmZurFileTelIRAP::ErrorDetailPath();
+}
+
+QString TfmZurMain::ReleaseNotesPath() {
+  return zur::RootDir() + QStringLiteral("USR/FR2024/Res/NoteAgg/news.pdf");
+}
+
+QString TfmZurMain::ReleaseNotesMarker() {
+  return zur::RootDir() + QStringLiteral("USR/FR2024/Res/NoteAgg/Check.txt");
+}
+
+QString TfmZurMain::InstructionsPath() {
+  return zur::RootDir() + QStringLiteral("USR/FR2024/Res/IRAP_istr.pdf");
+}
+
+bool TfmZurMain::DeveloperMode() {
+  return QFileInfo::exists(zur::RootDir() + QLatin1String(zur::kDevMarker));
+}
+
+void TfmZurMain::OpenErrorDetail() {
+  const QString path = ErrorDetailPath();
+  if (!QFileInfo::exists(path)) {
+    VxShowMessage(QStringLiteral("Il file con il dettaglio degli errori non esiste."),
+                  TMsgDlgType::Information);
+    return;
+  }
+  Platform().OpenDocument(path);
+}
+
+void TfmZurMain::OpenReleaseNotes() {
+  const QString marker = ReleaseNotesMarker();
+  if (QFileInfo::exists(marker) && !QFile::remove(marker))
+    VxShowMessage(QStringLiteral("Impossibile cancellare il file %1.").arg(QDir::toNativeSeparators(marker)),
+                  TMsgDlgType::Warning);
+  Platform().OpenDocument(ReleaseNotesPath());
+}
+
+void TfmZurMain::OpenInstructions() {
+  Platform().OpenDocument(InstructionsPath());
+}
+
+QString TfmZurMain::AboutText() const {
+  return QStringLiteral("%1\nProgramma IRAP versione %2\nQt %3\nDatabase: %4")
+      .arg(zur::ApplicationTitle(), QStringLiteral(ZUR_VERSION), QString::fromLatin1(qVersion()),
+           WithoutPassword(zur::DatabaseUrl(m_app.Options().databaseUrl)));
+}
+
+void TfmZurMain::ShowAbout() {
+  VxShowMessage(AboutText(), TMsgDlgType::Information);
+}
+
+// --- events ---------------------------------------------------------------------------------------
+
+void TfmZurMain::PageChanged(int index) {
+  if (index == pgIR)
+    VxShowMessage(
+        QStringLiteral("Attenzione i dati di queste sezioni devono essere compilati solo in casi "
+                       "particolari.\r\nVedere le notizie sull'aggiornamento e le relative istruzioni del "
+                       "modello."),
+        TMsgDlgType::Warning);
+}
+
+void TfmZurMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (m_shown) return;
+  m_shown = true;
+  StatusPanel->setText(QStringLiteral("Provvedimento di approvazione del 14/03/2025"));
+  // The show handler's work asks questions and opens documents; it runs once
+  // the window is on screen, so its dialogs have a parent to sit on.
+  QTimer::singleShot(0, this, [this] {
+    Guard([this] {
+      if (QFileInfo::exists(ReleaseNotesMarker())) OpenReleaseNotes();
+      if (DeveloperMode()) mnDev->menuAction()->setVisible(true);
+    });
+  });
+}
+
+bool TfmZurMain::CloseQuery() {
+  if (m_dati.Modified()) {
+    switch (VxMessageDlg(QStringLiteral("Salvare le modifiche apportate al modello IRAP prima di uscire?"),
+                         TMsgDlgType::Information, TMsgDlgButtons::YesNoCancel)) {
+    case TModalResult::Yes:
+      // Closing after a failed save would throw the clerk's edits away.
+      return SaveWithChecks().has_value();
+    case TModalResult::No:
+      return true;
+    default:
+      return false;
+    }
+  }
+  return VxMessageDlg(QStringLiteral("Confermi l'uscita dal programma?"), TMsgDlgType::Confirmation,
+                      TMsgDlgButtons::YesNo) == TModalResult::Yes;
+}
+
+void TfmZurMain::closeEvent(QCloseEvent* event) {
+  bool close = false;
+  Guard([&] { close = CloseQuery(); });
+  if (close)
+    event->accept();
+  else
+    event->ignore();
+}

@@ -1,0 +1,222 @@
+// zur24-shots OUTDIR: runs the window program on a fresh demo database
+// (offscreen unless a display is asked for) and writes a PNG of the main
+// window on each page, of its menus and of every window and dialog the clerk
+// meets: the input box of a new declaration, the choice in both modes, the
+// information window, the wait and search windows, the warnings and the
+// close query. Look at them after changing a window.
+#include "db/FamilySchema.h"
+#include "db/VxSQLConnection.h"
+#include "declaration/ZurCatalogue.h"
+#include "declaration/zurMDati.h"
+#include "platform/zurUGlobal.h"
+#include "ui/ZurQtPlatform.h"
+#include "ui/nymFRicerca.h"
+#include "ui/nymFWait.h"
+#include "ui/zurFInfo.h"
+#include "ui/zurFMain.h"
+#include "ui/zurFMainForm.h"
+#include "ui/zurFScegliIrap.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QInputDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+QString g_out;
+int g_count = 0;
+
+void Shot(QWidget* w, const QString& name) {
+  QApplication::processEvents();
+  const QString path = QDir(g_out).filePath(name + QStringLiteral(".png"));
+  if (!w->grab().save(path)) QTextStream(stderr) << "impossibile scrivere " << path << "\n";
+  ++g_count;
+}
+
+// The next modal window, once it is up: photographed, then handled.
+void NextModal(const QString& name, std::function<void(QWidget*)> handle) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, name, handle] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    timer->stop();
+    timer->deleteLater();
+    Shot(modal, name);
+    handle(modal);
+  });
+  timer->start();
+}
+
+void Click(QWidget* dialog, const QString& caption) {
+  for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>())
+    if (b->text().remove(QLatin1Char('&')) == caption) {
+      b->click();
+      return;
+    }
+  if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+}
+
+void Answer(QWidget* dialog, const QString& text) {
+  if (auto* input = qobject_cast<QInputDialog*>(dialog)) {
+    input->setTextValue(text);
+    input->accept();
+  }
+}
+
+// Documents are not opened while taking pictures.
+class TShotPlatform : public TZurQtPlatform {
+public:
+  void OpenDocument(const QString&) override {}
+};
+
+void CopyTree(const QString& from, const QString& to) {
+  QDir().mkpath(to);
+  for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+    if (fi.isDir())
+      CopyTree(fi.filePath(), to + QLatin1Char('/') + fi.fileName());
+    else
+      QFile::copy(fi.filePath(), to + QLatin1Char('/') + fi.fileName());
+  }
+}
+
+void MenuShot(TfmZurMain& w, QMenu* menu, const QString& name) {
+  const QRect r = w.menuBar()->actionGeometry(menu->menuAction());
+  menu->popup(w.mapToGlobal(QPoint(r.left(), r.bottom() + w.menuBar()->y())));
+  QApplication::processEvents();
+  // The window with its menu open, as the clerk sees it.
+  QPixmap shot(w.size().expandedTo(QSize(w.width(), menu->height() + r.bottom() + 4)));
+  shot.fill(Qt::white);
+  QPainter p(&shot);
+  p.drawPixmap(0, 0, w.grab());
+  p.drawPixmap(r.left(), r.bottom() + w.menuBar()->y() + 1, menu->grab());
+  p.end();
+  shot.save(QDir(g_out).filePath(name + QStringLiteral(".png")));
+  ++g_count;
+  menu->hide();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TZurGuiApplication app(argc, argv);
+  InstallItalianTranslations(app);
+  const QStringList args = QCoreApplication::arguments();
+  if (args.size() != 2) {
+    QTextStream(stderr) << "uso: zur24-shots CARTELLA\n";
+    return 2;
+  }
+  g_out = args[1];
+  QDir().mkpath(g_out);
+
+  // A root of our own with the installed data and a fresh demo database.
+  QTemporaryDir root;
+  const QString installed = zur::RootDirFromExecutable(QCoreApplication::applicationFilePath());
+  for (const char* dir : {"USR", "etc"})
+    CopyTree(installed + QLatin1String(dir), root.filePath(QLatin1String(dir)));
+  const QString db = root.filePath(QStringLiteral("USR/FRDati/zur24.sqlite"));
+  QDir().mkpath(QFileInfo(db).absolutePath());
+  QFile::remove(db);
+  {
+    TVxSQLConnection conn;
+    conn.SetDatabaseUrl(db);
+    if (!conn.Open()) {
+      QTextStream(stderr) << conn.LastError() << "\n";
+      return 1;
+    }
+    TFamilySchema::Create(conn, true, TZurCatalogue::WriteStructureRows);
+  }
+
+  TShotPlatform platform;
+  TZurApplication::TOptions options;
+  options.rootDir = root.path();
+  options.databaseUrl = db;
+  options.executableName = QStringLiteral("zur24");
+  options.version = QStringLiteral(ZUR_VERSION);
+  TfmZurMainForm host(options, &platform);
+
+  NextModal(QStringLiteral("01-nuovo-codice-fiscale"),
+            [](QWidget* d) { Answer(d, QStringLiteral("97123450583")); });
+  TfmZurMain* w = host.StartUp();
+  if (!w) return 1;
+  // The resize timer maximises the window first; the pictures use its design size.
+  while (w->tiResize->isActive())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  w->showNormal();
+  w->resize(1280, 750);
+  const char* pages[] = {"02-pagina-frontespizio", "03-pagina-quadro-ik", "04-pagina-quadro-ir",
+                         "05-pagina-quadro-ir-32-40", "06-pagina-quadro-is"};
+  for (int i = 0; i < 5; ++i) {
+    if (i == TfmZurMain::pgIR)
+      NextModal(QStringLiteral("04a-avviso-quadro-ir"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
+    w->paMain->setCurrentIndex(i);
+    QApplication::processEvents();
+    Shot(w, QLatin1String(pages[i]));
+  }
+  w->paMain->setCurrentIndex(0);
+  MenuShot(*w, w->mnFile, QStringLiteral("07-menu-file"));
+  MenuShot(*w, w->mnVisualizza, QStringLiteral("08-menu-visualizza"));
+  MenuShot(*w, w->mnUtilita, QStringLiteral("09-menu-utilita"));
+  MenuShot(*w, w->mnHelp, QStringLiteral("10-menu-aiuto"));
+
+  // A second declaration, then the choice in both modes.
+  NextModal(QStringLiteral("11-nuovo-secondo-codice"),
+            [](QWidget* d) { Answer(d, QStringLiteral("RSSMRA80A01H501U")); });
+  w->miNuovo->trigger();
+  NextModal(QStringLiteral("12-scelta-apri"), [](QWidget* d) { Click(d, QStringLiteral("Scegli")); });
+  w->miApri->trigger();
+  NextModal(QStringLiteral("13-scelta-elimina"), [](QWidget* d) { Click(d, QStringLiteral("Annulla")); });
+  w->miElimina->trigger();
+
+  // The save with checks of a declaration still empty: its findings.
+  NextModal(QStringLiteral("14-informazioni-controlli"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
+  w->miSalva->trigger();
+  NextModal(QStringLiteral("15-funzione-in-arrivo"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
+  w->miImport->trigger();
+  NextModal(QStringLiteral("16-informazioni-su"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
+  w->miInformazioni->trigger();
+
+  platform.ShowWaitWindow(true);
+  platform.WaitWindow().SetProgress(37000, 111000);
+  Shot(&platform.WaitWindow(), QStringLiteral("17-attendere"));
+  platform.ShowWaitWindow(false);
+
+  TfmNymRicerca* search = host.SearchWindow();
+  search->cdsSearch.AddFieldDef(QStringLiteral("SIRAPCODFIS"), TFieldType::String, 16);
+  search->cdsSearch.AddFieldDef(QStringLiteral("IIRAPID"), TFieldType::Integer);
+  search->cdsSearch.AddFieldDef(QStringLiteral("SIRAPDENOM"), TFieldType::String, 60);
+  search->cdsSearch.CreateDataSet();
+  TdmZurDati& dati = host.Application()->Dati();
+  dati.cdsFrontespizio.SetFiltered(false);
+  for (dati.cdsFrontespizio.First(); !dati.cdsFrontespizio.Eof(); dati.cdsFrontespizio.Next()) {
+    search->cdsSearch.Append();
+    for (const char* f : {"SIRAPCODFIS", "IIRAPID", "SIRAPDENOM"})
+      search->cdsSearch.FieldByName(QLatin1String(f))
+          .SetAsString(dati.cdsFrontespizio.FieldByName(QLatin1String(f)).AsString());
+    search->cdsSearch.Post();
+  }
+  search->DataOpened();
+  search->show();
+  search->edValue->setText(QStringLiteral("RS"));
+  Shot(search, QStringLiteral("18-ricerca"));
+  search->hide();
+
+  // An edit, then the close query with pending changes; No closes.
+  dati.cdsFrontespizio.Edit();
+  NextModal(QStringLiteral("19-domanda-uscita"), [](QWidget* d) { Click(d, QStringLiteral("No")); });
+  w->close();
+  QTextStream(stdout) << g_count << " immagini in " << QDir(g_out).absolutePath() << "\n";
+  return 0;
+}
