@@ -37,9 +37,14 @@ std::map<int, TZurDeclarationRegistry::TEntry> TZurDeclarationRegistry::Entries(
 }
 
 bool TZurDeclarationRegistry::Adopt(int id, const QString& fiscalCode) {
+  return InsertRow(id, fiscalCode, true);
+}
+
+bool TZurDeclarationRegistry::InsertRow(int id, const QString& fiscalCode, bool unlessPresent) {
   TZurQuery q(m_connection);
   q.SetSQL(Q("INSERT INTO tzur_dichiarazioni (iirapid, sprogramma, ianno, scodfiscale, iversione) "
-             "VALUES (:ID, :P, :A, :CF, 1) ON CONFLICT DO NOTHING"));
+             "VALUES (:ID, :P, :A, :CF, 1)") +
+           (unlessPresent ? Q(" ON CONFLICT DO NOTHING") : QString()));
   q.ParamByName(Q("ID")).SetInteger(id);
   q.ParamByName(Q("P")).SetString(m_program);
   q.ParamByName(Q("A")).SetInteger(m_year);
@@ -74,14 +79,7 @@ int TZurDeclarationRegistry::MaxId() {
 }
 
 void TZurDeclarationRegistry::Insert(int id, const QString& fiscalCode) {
-  TZurQuery q(m_connection);
-  q.SetSQL(Q("INSERT INTO tzur_dichiarazioni (iirapid, sprogramma, ianno, scodfiscale, iversione) "
-             "VALUES (:ID, :P, :A, :CF, 1)"));
-  q.ParamByName(Q("ID")).SetInteger(id);
-  q.ParamByName(Q("P")).SetString(m_program);
-  q.ParamByName(Q("A")).SetInteger(m_year);
-  q.ParamByName(Q("CF")).SetString(fiscalCode.toUpper());
-  q.ExecSQL();
+  InsertRow(id, fiscalCode, false);
 }
 
 TZurDeclarationRegistry::TRaise TZurDeclarationRegistry::Raise(int id, int loaded) {

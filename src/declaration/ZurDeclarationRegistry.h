@@ -56,6 +56,8 @@ public:
   void Remove(int id);
 
 private:
+  bool InsertRow(int id, const QString& fiscalCode, bool unlessPresent);
+
   TVxSQLConnection& m_connection;
   QString m_program;
   int m_year;

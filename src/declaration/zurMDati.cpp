@@ -184,9 +184,24 @@ bool TdmZurDati::LoadAll() {
   // shows as a newer version, and this one refuses to overwrite it, instead
   // of the other way round.
   m_registry = registry.Entries();
+  // The wait window shows the rows read of all there are to read, so that a
+  // large database is seen to move, not taken for a frozen window.
+  std::vector<qint64> counts;
+  qint64 total = 0;
+  for (const QString& table : m_tableNames)
+    total += counts.emplace_back(store.CountStoredRows(table));
+  qint64 before = 0;
+  store.SetRowObserver([&before, total](qint64 read) { Platform().WaitProgress(before + read, total); });
+  struct TObserverOff {
+    TNymDBCds& store;
+    ~TObserverOff() { store.SetRowObserver({}); }
+  } observerOff{store};
   const auto sets = StoredDataSets();
-  for (size_t i = 0; i < sets.size(); ++i)
+  for (size_t i = 0; i < sets.size(); ++i) {
     store.Load(*sets[i], m_tableNames[qsizetype(i)]);
+    before += counts[i];
+  }
+  Platform().WaitProgress(total, total);
   AdoptUnregistered(registry);
   return true;
 }

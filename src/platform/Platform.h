@@ -40,6 +40,13 @@ public:
   // The hourglass cursor and the "Attendere..." window; calls nest.
   virtual void SetWaitCursor(bool on) = 0;
   virtual void ShowWaitWindow(bool on) = 0;
+  // How far the work under the wait window has got: `done` of `total` (rows
+  // read while the declarations load). Faces without a wait window show
+  // nothing; the window program moves its progress bar.
+  virtual void WaitProgress(qint64 done, qint64 total) {
+    Q_UNUSED(done);
+    Q_UNUSED(total);
+  }
 
   // Lets the user interface repaint and handle input during long work.
   virtual void ProcessMessages() = 0;

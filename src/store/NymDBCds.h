@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <memory>
 
 class TClientDataSet;
@@ -34,6 +35,13 @@ public:
   // platform layer). True after creation.
   void SetShowWait(bool showWait) { m_showWait = showWait; }
   bool ShowWait() const { return m_showWait; }
+
+  // Called while Load reads, every few thousand stored rows, with the rows
+  // read so far by that load; lets a caller move a progress bar.
+  void SetRowObserver(std::function<void(qint64 rowsRead)> observer) { m_rowObserver = std::move(observer); }
+  // The stored rows (field values) that Load of the table would read in the
+  // store's year and month; 0 when the table has no structure row.
+  qint64 CountStoredRows(const QString& tableName);
 
   int Year() const { return m_year; }
   int Month() const { return m_month; }
@@ -135,4 +143,5 @@ private:
   QString m_program;
   TVxSQLConnection* m_connection = nullptr;
   bool m_showWait = true;
+  std::function<void(qint64)> m_rowObserver;
 };

@@ -8,6 +8,7 @@
 #include "platform/ZurError.h"
 
 #include <QHash>
+#include <functional>
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -245,7 +246,8 @@ private:
 // reading only the columns a row needs, by index, keeps it close to the cost
 // of fetching the rows at all.
 void ReadRows(TVxSQLConnection& connection, TClientDataSet& dataSet, const QString& tableName,
-              const TCdsParams& params, const QString& program, int year, int month) {
+              const TCdsParams& params, const QString& program, int year, int month,
+              const std::function<void(qint64)>& observer) {
   const TParsedSql parsed = ParseNamedParameters(Sql(kLoadRows));
   QSqlQuery q(connection.Database());
   q.setForwardOnly(true);
@@ -294,6 +296,7 @@ void ReadRows(TVxSQLConnection& connection, TClientDataSet& dataSet, const QStri
     if (!v.isNull() && !AssignColumn(f, v)) ThrowBadValue(tableName, row, f, v);
   };
 
+  qint64 rowsRead = 0;
   bool more = q.next();
   qint64 row = more ? q.value(cRow).toLongLong() : 0;
   while (more) {
@@ -322,6 +325,7 @@ void ReadRows(TVxSQLConnection& connection, TClientDataSet& dataSet, const QStri
         }
       }
       more = q.next();
+      if (observer && (++rowsRead & 4095) == 0) observer(rowsRead);
       if (more) row = q.value(cRow).toLongLong();
     } while (more && row == recordRow);
     dataSet.Post();
@@ -370,7 +374,7 @@ void TNymDBCds::Load(TClientDataSet& dataSet, const QString& tableName, int year
     // The structure is a saved empty dataset; rows a blob might carry are
     // no stored records.
     dataSet.EmptyDataSet();
-    ReadRows(connection, dataSet, tableName, params, m_program, year, month);
+    ReadRows(connection, dataSet, tableName, params, m_program, year, month, m_rowObserver);
     dataSet.MergeChangeLog();
     dataSet.First();
   } catch (...) {
@@ -379,3 +383,23 @@ void TNymDBCds::Load(TClientDataSet& dataSet, const QString& tableName, int year
   }
 }
 
+
+qint64 TNymDBCds::CountStoredRows(const QString& tableName) {
+  TVxSQLConnection& connection = RequireConnection();
+  TZurQuery structure(connection);
+  structure.SetSQL(Sql(kChooseStructure));
+  structure.ParamByName(Q("ICDSANNO")).SetInteger(m_year);
+  structure.ParamByName(Q("ICDSMESE")).SetInteger(m_month);
+  structure.ParamByName(Q("SCDSPROGRAMMA")).SetString(m_program);
+  structure.ParamByName(Q("SCDSNOME")).SetString(tableName.toLower());
+  structure.Open();
+  if (structure.Eof()) return 0;
+  TZurQuery q(connection);
+  q.SetSQL(Q(kCountRows));
+  q.ParamByName(Q("ICDSID")).SetInteger(structure.FieldByName(Q("icdsid")).AsInteger());
+  q.ParamByName(Q("ICRFANNO")).SetInteger(m_year);
+  q.ParamByName(Q("ICRFMESE")).SetInteger(m_month);
+  q.ParamByName(Q("SCRFPROGRAMMA")).SetString(m_program);
+  q.Open();
+  return q.Eof() ? 0 : q.Fields(0).AsInteger();
+}

@@ -51,6 +51,12 @@ inline constexpr const char* kLoadRowsText =
     "fis.ifisrigo";
 inline constexpr TStoreSql kLoadRows{kLoadRowsText, kLoadRowsText};
 
+// Our own: how many rows the load statement will read, for the progress bar.
+inline constexpr const char* kCountRows =
+    "SELECT COUNT(*) FROM tcrf_crofiscale crf INNER JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
+    "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
+    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND fis.icdsid = :ICDSID";
+
 inline constexpr const char* kPeriodText = "SELECT icrfid FROM pnym_getcrofiscale(:sProgramma, :iAnno, :iMese) ";
 inline constexpr TStoreSql kPeriod{kPeriodText, kPeriodText};
 

@@ -28,7 +28,7 @@ public:
   void ShowWaitWindow(bool on) override;
   // How far the work behind the wait window has come (done of total; 0 or
   // less: unknown); nothing while the wait window is not up.
-  void WaitProgress(qint64 done, qint64 total);
+  void WaitProgress(qint64 done, qint64 total) override;
   void ProcessMessages() override;
   void ShowInfo(const QStringList& lines) override;
   int RunAndWait(const QString& program, const QStringList& arguments) override;

@@ -465,10 +465,10 @@ TEST_P(TCliDeclaration, KilledSaveLeavesTheDeclarationWhole) {
   };
   ASSERT_EQ(Run({Q("set"), Q("97123450583"), write(1)}).rc, 0);
   int inside = 0, rounds = 0;
-  for (int v = 2; inside < 4 && rounds < 40; ++v, ++rounds) {
+  for (int v = 2; rounds < 24 || (inside < 4 && rounds < 60); ++v, ++rounds) {
     auto p = Start({Q("set"), Q("97123450583"), write(v)});
-    // Aimed: killed as soon as the save's transaction is seen writing;
-    // every third round at a random moment instead.
+    // Aimed: killed a random moment after the save is seen writing; every
+    // third round at a random moment of the whole run instead.
     bool seenWriting = false;
     const int randomMs = QRandomGenerator::global()->bounded(400);
     QElapsedTimer t;
@@ -481,6 +481,8 @@ TEST_P(TCliDeclaration, KilledSaveLeavesTheDeclarationWhole) {
                      : Scalar(Q("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() "
                                 "AND backend_xid IS NOT NULL AND pid <> pg_backend_pid()")) > 0) {
         seenWriting = true;
+        // Somewhere within the save, not only at its first statement.
+        QThread::usleep(QRandomGenerator::global()->bounded(15000));
         break;
       }
     }

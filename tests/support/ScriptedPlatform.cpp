@@ -72,6 +72,10 @@ void TScriptedPlatform::ShowWaitWindow(bool on) {
   m_calls.push_back({QStringLiteral("wait"), on ? QStringLiteral("on") : QStringLiteral("off")});
 }
 
+void TScriptedPlatform::WaitProgress(qint64 done, qint64 total) {
+  m_calls.push_back({QStringLiteral("progress"), QStringLiteral("%1/%2").arg(done).arg(total)});
+}
+
 void TScriptedPlatform::ProcessMessages() { ++m_processCount; }
 
 void TScriptedPlatform::ShowInfo(const QStringList& lines) {

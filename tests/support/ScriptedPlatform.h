@@ -47,6 +47,8 @@ public:
   void OpenDocument(const QString& path) override;
   void SetWaitCursor(bool on) override;
   void ShowWaitWindow(bool on) override;
+  // Records "progress" with "done/total".
+  void WaitProgress(qint64 done, qint64 total) override;
   void ProcessMessages() override;
   void ShowInfo(const QStringList& lines) override;
   int RunAndWait(const QString& program, const QStringList& arguments) override;
