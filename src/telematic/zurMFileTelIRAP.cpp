@@ -1,20 +1,22 @@
 #include "telematic/zurMFileTelIRAP.h"
 
-#include "platform/ZurSettings.h"
-#include "platform/zurUGlobal.h"
 #include "dataset/ClientDataSet.h"
 #include "dataset/Field.h"
 #include "declaration/zurMDati.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
+#include "platform/ZurSettings.h"
+#include "platform/zurUGlobal.h"
 #include "telematic/TelMapping.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 using namespace zurtel;
 
@@ -204,13 +206,10 @@ QString TdmZurFileTelIRAP::TestoFile(const TXMLDocument& doc) {
 }
 
 void TdmZurFileTelIRAP::Salva(const QString& fileName, const QString& text) {
-  // Written whole or not at all: a failure halfway leaves no truncated supply
-  // that could be sent to the agency.
-  QSaveFile file(fileName);
-  const QByteArray bytes = text.toUtf8();
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-    throw EZurError(QStringLiteral("Impossibile scrivere il file %1: %2").arg(fileName, file.errorString()),
-                    EZurError::Kind::File, fileName);
+  // Written whole or not at all, and synced: a failure halfway leaves no
+  // truncated supply that could be sent to the agency, and the previous file
+  // stays as it was.
+  zur::WriteOutputFile(fileName, text.toUtf8(), true);
 }
 
 void TdmZurFileTelIRAP::RiscriviPrefissiFile(const QString& fileName) {
@@ -290,8 +289,14 @@ void TdmZurFileTelIRAP::ScriviQuadroIRVar(TXMLNode& primoModulo) const {
   TXMLNode& lista = primoModulo.Child(QStringLiteral("RipartizioneBaseImpRetrib"));
   TClientDataSet& var = m_dati.cdsQuadroIRVar;
   const QString tag = QStringLiteral("ir:RipartizioneRegionaleRetrib");
+  // The form has nine rows; the data checks report more, and a file that
+  // silently left rows out would look complete to the agency.
+  if (var.RecordCount() > 9)
+    throw EZurError(QStringLiteral("Quadro IR: le righe di ripartizione regionale sono %1, il modello ne "
+                                   "prevede al massimo 9. Impossibile creare il file telematico")
+                        .arg(var.RecordCount()));
   var.First();
-  // At most the nine rows of the form; a row without region code counts too.
+  // A row without region code takes its place among the nine too.
   for (int n = 1; !var.Eof() && n < 10; ++n, var.Next()) {
     if (Fld(var, "SIRCODREGIONE").AsString().trimmed().isEmpty()) continue;
     ApplyRows(lista.Add(tag), var, QuadroIRVarRows());

@@ -3,6 +3,7 @@
 #include "telematic/TelematicFixture.h"
 
 #include "platform/ZurError.h"
+#include "support/FileSizeLimit.h"
 #include "telematic/XMLNode.h"
 
 #include <QDir>
@@ -164,6 +165,40 @@ TEST_F(TTelRun, TargetThatCannotBeAFileLeavesNothingBehind) {
   EXPECT_TRUE(QFileInfo(m_root.filePath(Q("out/IRAP2025.xml"))).isDir());
   EXPECT_EQ(QDir(m_root.filePath(Q("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList{Q("IRAP2025.xml")});
+}
+
+TEST_F(TTelRun, FullDiskIsAnErrorNeverASuccessAndKeepsTheEarlierFile) {
+  Front({{"SIRAPTIPOFORNITORE", Q("01")}, {"SIRAPCODFISFORNITORE", Q("X")}});
+  AgreeingBoxes();
+  const QString path = m_root.filePath(Q("IRAP2025.xml"));
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("earlier");
+  }
+  {
+    zurtest::TFileSizeLimit full(512);
+    EXPECT_THROW(zurtel::CreaFileDialogo(m_modulo, m_dati.cdsFrontespizio, path), EZurError);
+  }
+  EXPECT_FALSE(m_platform.messages().contains(Q("Creazione file telematico terminata con successo.")));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("earlier"));
+  EXPECT_EQ(QDir(m_root.path()).entryList(QDir::Files | QDir::Hidden), QStringList{Q("IRAP2025.xml")});
+}
+
+TEST_F(TTelRun, TenRegionalRowsAreNeverWrittenAsNine) {
+  for (int row = 1; row <= 10; ++row)
+    Quadro(m_dati.cdsQuadroIRVar, {{"SIRCODREGIONE", QString::number(row).rightJustified(2, u'0')}}, true);
+  AgreeingBoxes();
+  const QString path = m_root.filePath(Q("IRAP2025.xml"));
+  try {
+    m_modulo.CreaFileTelematico(path);
+    ADD_FAILURE() << "ten regional rows written";
+  } catch (const EZurError& e) {
+    EXPECT_TRUE(e.message().contains(Q("le righe di ripartizione regionale sono 10"))) << e.what();
+  }
+  EXPECT_FALSE(QFileInfo::exists(path));
 }
 
 // --- the dialog -----------------------------------------------------------------------------
