@@ -306,6 +306,34 @@ TEST(TelRewrite, CompactSerialisationGetsOneTagPerLineAndTheEnvelopePrefixes) {
         "</tm:Contenuto>\r\n</tm:Messaggio>\r\n"));
 }
 
+// The taxpayer's code and telephone take "sc:" because they are the
+// taxpayer's, wherever they fall; the signatory's keep "ir:" also when the
+// taxpayer has none and the signatory's come first.
+TEST(TelRewrite, TaxpayerPrefixesFollowTheElementNotItsPosition) {
+  const QString in =
+      Q("<Messaggio><Intestazione/><Contenuto><Fornitura><Frontespizio>"
+        "<DatiSottoscrittore><CodiceFiscale>S</CodiceFiscale><Telefono>1</Telefono>"
+        "</DatiSottoscrittore><SoggettoFiscale><CodiceFiscale>X</CodiceFiscale><Email>E</Email>"
+        "</SoggettoFiscale><Firmatario><Telefono>2</Telefono></Firmatario>"
+        "</Frontespizio></Fornitura></Contenuto></Messaggio>");
+  const QString out = TdmZurFileTelIRAP::RiscriviPrefissi(in);
+  EXPECT_TRUE(out.contains(Q("<ir:DatiSottoscrittore>\r\n<ir:CodiceFiscale>S</ir:CodiceFiscale>\r\n"
+                             "<ir:Telefono>1</ir:Telefono>\r\n")))
+      << out.toStdString();
+  EXPECT_TRUE(out.contains(Q("<sc:SoggettoFiscale>\r\n<sc:CodiceFiscale>X</sc:CodiceFiscale>\r\n"
+                             "<sc:Email>E</sc:Email>\r\n</sc:SoggettoFiscale>")))
+      << out.toStdString();
+  EXPECT_TRUE(out.contains(Q("<ir:Firmatario>\r\n<ir:Telefono>2</ir:Telefono>"))) << out.toStdString();
+  EXPECT_FALSE(out.contains(Q("sc:Telefono"))) << out.toStdString();
+
+  const QString withPhone =
+      TdmZurFileTelIRAP::RiscriviPrefissi(Q("<Messaggio><SoggettoFiscale><Telefono>3</Telefono></"
+                                            "SoggettoFiscale><Telefono>4</Telefono></Messaggio>"));
+  EXPECT_TRUE(withPhone.contains(Q("<sc:Telefono>3</sc:Telefono>\r\n</sc:SoggettoFiscale>\r\n"
+                                   "<ir:Telefono>4</ir:Telefono>")))
+      << withPhone.toStdString();
+}
+
 TEST(TelRewrite, FileOnDiskIsRewrittenInPlace) {
   QTemporaryDir dir;
   const QString path = dir.filePath(Q("f.xml"));
