@@ -28,7 +28,7 @@ namespace {
 // The database URL as it may be shown: without the password.
 QString Displayable(const QString& url) {
   const auto target = TDatabaseTarget::Parse(url);
-  return target ? target->Describe() : url;
+  return target ? target->Describe() : TDatabaseTarget::Redact(url);
 }
 
 // One declaration, one line: a tab, a line break or another control
