@@ -28,7 +28,40 @@ namespace {
 // The database URL as it may be shown: without the password.
 QString Displayable(const QString& url) {
   const auto target = TDatabaseTarget::Parse(url);
-  return target ? target->Describe() : url;
+  return target ? target->Describe() : TDatabaseTarget::Redact(url);
+}
+
+// One declaration, one line: a tab, a line break or another control
+// character inside a text would break the columns or the lines, so they are
+// written as visible escapes (\t, \n, \r, \\ for the backslash itself, \xHH
+// and \uHHHH for the other controls and line separators), which a reader can undo.
+QString CliListField(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    switch (c.unicode()) {
+    case u'\\':
+      out += QStringLiteral("\\\\");
+      break;
+    case u'\t':
+      out += QStringLiteral("\\t");
+      break;
+    case u'\n':
+      out += QStringLiteral("\\n");
+      break;
+    case u'\r':
+      out += QStringLiteral("\\r");
+      break;
+    default:
+      if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F) || c == QChar::LineSeparator ||
+          c == QChar::ParagraphSeparator)
+        out += c.unicode() > 0xFF ? QStringLiteral("\\u%1").arg(uint(c.unicode()), 4, 16, QLatin1Char('0'))
+                                  : QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
+      else
+        out += c;
+    }
+  }
+  return out;
 }
 
 int CmdInit(const TCliOptions& o, TCliPlatform&) {
@@ -63,11 +96,11 @@ int CmdList(const TCliOptions& o, TCliPlatform&) {
   if (!app.Start()) return kCliFailed;
   TClientDataSet& f = app.Dati().cdsFrontespizio;
   f.SetFiltered(false);
+  const auto field = [&f](const char* name) {
+    return CliListField(f.FieldByName(QLatin1String(name)).AsString());
+  };
   for (f.First(); !f.Eof(); f.Next())
-    CliOut(QStringLiteral("%1\t%2\t%3")
-               .arg(f.FieldByName(QStringLiteral("IIRAPID")).AsString(),
-                    f.FieldByName(QStringLiteral("SIRAPCODFIS")).AsString(),
-                    f.FieldByName(QStringLiteral("SIRAPDENOM")).AsString()));
+    CliOut(QStringLiteral("%1\t%2\t%3").arg(field("IIRAPID"), field("SIRAPCODFIS"), field("SIRAPDENOM")));
   return kCliOk;
 }
 
@@ -97,20 +130,7 @@ QJsonObject ReadJsonFile(const QString& path) {
   if (!file.open(QIODevice::ReadOnly))
     throw EZurError(QStringLiteral("Impossibile leggere il file %1: %2").arg(path, file.errorString()),
                     EZurError::Kind::File, path);
-  QJsonParseError error;
-  const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-  if (error.error != QJsonParseError::NoError)
-    throw EZurError(QStringLiteral("Il file %1 non è un JSON valido (posizione %2): %3")
-                        .arg(path)
-                        .arg(error.offset)
-                        .arg(error.errorString()),
-                    EZurError::Kind::File, path);
-  if (!doc.isObject())
-    throw EZurError(
-        QStringLiteral("Il file %1 deve contenere un oggetto JSON con i dataset della dichiarazione.")
-            .arg(path),
-        EZurError::Kind::File, path);
-  return doc.object();
+  return ParseDeclarationJson(file.readAll(), path);
 }
 
 int CmdSet(const TCliOptions& o, TCliPlatform& platform) {

@@ -113,21 +113,24 @@ int CmdImport(const TCliOptions& o, TCliPlatform& platform) {
   TCliImportLog log;
   TZurImport import(dati, app.Params(), log);
   import.Options() = options;
+  const QString nonSalvata = QStringLiteral("Import non completato: la dichiarazione non è stata salvata.");
+  // The save runs inside the import, before its closing lines: "Import
+  // terminato con successo!" is printed only for a stored declaration.
+  const auto salva = [&dati] { return dati.SaveAll(false); };
   try {
-    import.Importa();
+    import.Importa(salva);
   } catch (const EZurError& e) {
     // Whatever the import wrote before the error stays in memory only: the
     // command saves nothing of an import that did not end.
     log.Finish();
     CliErr(e.message());
-    CliErr(QStringLiteral("Import non completato: la dichiarazione non è stata salvata."));
+    if (e.message() != nonSalvata) CliErr(nonSalvata);
     return e.kind() == EZurError::Kind::Cancelled ? kCliCancelled : kCliFailed;
   } catch (...) {
     log.Finish();
     throw;
   }
   log.Finish();
-  dati.SaveAll(false);
   if (import.HaErrori()) {
     CliErr(QStringLiteral(
         "Dati del sostituto non importati (vedere il log); gli altri dati sono stati salvati."));

@@ -23,7 +23,7 @@ int CmdTelematic(const TCliOptions& o, TCliPlatform& platform) {
   if (!dati.SaveAll(true)) return kCliFailed;
 
   zurtel::ImpostaFornitore(dati.cdsFrontespizio);
-  dati.SaveAll(false);
+  if (!dati.SaveAll(false)) return kCliFailed;
 
   TdmZurFileTelIRAP modulo(dati);
   switch (zurtel::CreaFileDialogo(modulo, dati.cdsFrontespizio, QFileInfo(out).absoluteFilePath())) {

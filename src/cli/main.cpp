@@ -4,7 +4,11 @@
 #include "cli/CliArgs.h"
 #include "cli/CliCommands.h"
 #include "cli/CliPlatform.h"
+#include "db/SqlDialect.h"
 #include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
+#include "platform/ZurSettings.h"
+#include "platform/zurUGlobal.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -65,6 +69,17 @@ int main(int argc, char** argv) {
   }
   options.command = args.takeFirst();
   options.arguments = args;
+  // Every command, also those that start no database, works in the root
+  // given: the outputs' guard protects that root's resources.
+  if (!options.rootDir.isEmpty()) zur::SetRootDir(options.rootDir);
+  // pdf-pages opens no database, and its output must not replace it either.
+  try {
+    if (const auto target = TDatabaseTarget::Parse(zur::DatabaseUrl(options.databaseUrl));
+        target && target->engine == TSqlEngine::SQLite)
+      zur::ProtectInputFile(target->path);
+  } catch (const EZurError&) {
+    // A damaged settings file is reported by the commands that read it.
+  }
 
   TCliPlatform platform(answer, open);
   SetPlatform(&platform);

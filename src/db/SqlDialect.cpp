@@ -65,6 +65,31 @@ QString TDatabaseTarget::Describe() const {
   return QStringLiteral("postgresql://%1%2:%3/%4").arg(who, host).arg(port).arg(database);
 }
 
+QString TDatabaseTarget::Redact(const QString& url) {
+  QString text = url;
+  // The user information ends at the last "@" of the authority, since a
+  // password may hold "@" and ":" itself.
+  const qsizetype scheme = text.indexOf(QLatin1String("://"));
+  if (scheme >= 0) {
+    const qsizetype begin = scheme + 3;
+    qsizetype end = text.indexOf(QLatin1Char('/'), begin);
+    for (const QChar stop : {QLatin1Char('?'), QLatin1Char('#')}) {
+      const qsizetype at = text.indexOf(stop, begin);
+      if (at >= 0 && (end < 0 || at < end)) end = at;
+    }
+    if (end < 0) end = text.size();
+    const qsizetype at = text.lastIndexOf(QLatin1Char('@'), end - 1);
+    if (at >= begin) {
+      const qsizetype colon = text.indexOf(QLatin1Char(':'), begin);
+      if (colon >= 0 && colon < at) text.replace(colon + 1, at - colon - 1, QStringLiteral("***"));
+    }
+  }
+  static const QRegularExpression option(QStringLiteral("(password\\s*=\\s*)[^&;#\\s]*"),
+                                         QRegularExpression::CaseInsensitiveOption);
+  text.replace(option, QStringLiteral("\\1***"));
+  return text;
+}
+
 QString TSqlDialect::Name() const {
   return IsSQLite() ? QStringLiteral("sqlite") : QStringLiteral("postgres");
 }

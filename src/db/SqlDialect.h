@@ -46,6 +46,10 @@ struct TDatabaseTarget {
   static std::optional<TDatabaseTarget> Parse(const QString& url);
   // The URL with the password hidden, for messages.
   QString Describe() const;
+  // Any text given as a database address, readable or not, with every
+  // password in it hidden ("user:***@", "password=***"): what a message may
+  // show of an address that Parse refused.
+  static QString Redact(const QString& url);
 };
 
 class TSqlDialect {

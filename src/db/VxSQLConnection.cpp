@@ -1,7 +1,9 @@
 #include "db/VxSQLConnection.h"
 
 #include "db/SqliteExtensions.h"
+#include "db/ZurDbError.h"
 #include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -17,8 +19,7 @@ QString NextConnectionName() {
 }
 
 QString DriverMessage(const QSqlError& error) {
-  const QString text = error.databaseText().trimmed();
-  return text.isEmpty() ? error.text().trimmed() : text;
+  return ZurDbMessage(error);
 }
 
 sqlite3* SqliteHandle(const QSqlDatabase& db) {
@@ -61,9 +62,10 @@ bool TVxSQLConnection::Open() {
   m_lastError.clear();
   m_inTransaction = false;
   if (!m_target) {
-    m_lastError = m_url.trimmed().isEmpty()
-                      ? QStringLiteral("Database non configurato.")
-                      : QStringLiteral("Indirizzo del database non valido: %1").arg(m_url);
+    m_lastError =
+        m_url.trimmed().isEmpty()
+            ? QStringLiteral("Database non configurato.")
+            : QStringLiteral("Indirizzo del database non valido: %1").arg(TDatabaseTarget::Redact(m_url));
     return false;
   }
   const QString name = NextConnectionName();
@@ -115,9 +117,14 @@ bool TVxSQLConnection::Open() {
   }
   if (!ok) {
     QSqlDatabase::removeDatabase(name);
+    // The server's text never quotes the password today; this keeps it so
+    // whatever a future driver echoes back.
+    if (!m_target->password.isEmpty()) m_lastError.replace(m_target->password, QStringLiteral("***"));
     return false;
   }
   m_connectionName = name;
+  // No output of the program may ever be written over the database it works on.
+  if (m_dialect.IsSQLite()) zur::ProtectInputFile(m_target->path);
   return true;
 }
 

@@ -30,6 +30,9 @@ public:
   // Closes; an open transaction is rolled back by the server. Never throws.
   void Close();
   bool Connected() const;
+  // Opened once and not closed by the program since: when Connected() is
+  // false meanwhile, the server or the network ended the session.
+  bool WasOpened() const { return !m_connectionName.isEmpty(); }
   const QString& LastError() const { return m_lastError; }
 
   // The engine of the URL (valid after a successful SetDatabaseUrl).

@@ -1,6 +1,7 @@
 #include "db/ZurQuery.h"
 
 #include "db/VxSQLConnection.h"
+#include "db/ZurDbError.h"
 #include "platform/ZurError.h"
 
 #include <QDateTime>
@@ -56,8 +57,7 @@ qsizetype SkipDollarQuoted(const QString& s, qsizetype i) {
 }
 
 QString DriverMessage(const QSqlError& error) {
-  const QString text = error.databaseText().trimmed();
-  return text.isEmpty() ? error.text().trimmed() : text;
+  return ZurDbMessage(error);
 }
 
 // "1234.5000" -> "1234.5", "7.0000" -> "7".
@@ -384,6 +384,9 @@ void TZurQuery::ExecSQL() {
 }
 
 void TZurQuery::Run(bool wantRows) {
+  // A session the server ended is the clerk's trouble, not a broken contract.
+  if (m_connection && m_connection->WasOpened() && !m_connection->Connected())
+    throw EZurError(ZurDbMessage(QString(), QStringLiteral("08006"), false), EZurError::Kind::Database);
   ZurAssert(m_connection && m_connection->Connected(), QStringLiteral("Connessione al database non aperta."));
   ZurAssert(!m_parsed.driverText.trimmed().isEmpty(), QStringLiteral("Testo SQL della query vuoto."));
   m_rowsAffected = -1;

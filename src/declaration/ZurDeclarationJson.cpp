@@ -5,8 +5,10 @@
 #include "platform/ZurError.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSet>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -187,6 +189,74 @@ void WriteRecord(TClientDataSet& ds, const QJsonObject& o) {
   }
 }
 
+// The checks JSON leaves to its readers, run on text that Qt has already
+// parsed, so the syntax is known to be sound: names repeated within one
+// object, control characters and halves of surrogate pairs. Returns the
+// reason and the byte position of the first finding.
+struct TJsonFinding {
+  QString why;
+  qsizetype at = -1;
+};
+
+bool IsRefusedControl(char32_t c) {
+  if (c == u'\t' || c == u'\n' || c == u'\r') return false;
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+std::optional<TJsonFinding> ScanJson(const QByteArray& bytes) {
+  struct TFrame {
+    bool object;
+    bool expectName;
+    QSet<QString> names;
+  };
+  std::vector<TFrame> stack;
+  const qsizetype n = bytes.size();
+  const auto hex4 = [&bytes](qsizetype at) { return bytes.mid(at, 4).toUInt(nullptr, 16); };
+  for (qsizetype i = 0; i < n; ++i) {
+    const char c = bytes.at(i);
+    if (c == '{' || c == '[') {
+      stack.push_back({c == '{', c == '{', {}});
+    } else if (c == '}' || c == ']') {
+      if (!stack.empty()) stack.pop_back();
+    } else if (c == ',') {
+      if (!stack.empty() && stack.back().object) stack.back().expectName = true;
+    } else if (c == '"') {
+      const qsizetype start = i;
+      for (++i; i < n && bytes.at(i) != '"'; ++i) {
+        if (bytes.at(i) != '\\') continue;
+        ++i;
+        if (i >= n || bytes.at(i) != 'u') continue;
+        // Qt would read half a pair as a character of its own.
+        const uint u = hex4(i + 1);
+        const bool high = u >= 0xD800 && u <= 0xDBFF;
+        const bool paired = high && i + 10 < n && bytes.at(i + 5) == '\\' && bytes.at(i + 6) == 'u' &&
+                            hex4(i + 7) >= 0xDC00 && hex4(i + 7) <= 0xDFFF;
+        if ((u >= 0xD800 && u <= 0xDFFF) && !paired)
+          return TJsonFinding{QStringLiteral("metà di una coppia di surrogati (\\u%1) in un testo")
+                                  .arg(u, 4, 16, QLatin1Char('0')),
+                              i - 1};
+        i += paired ? 10 : 4;
+      }
+      // Controls written raw or escaped alike show in the decoded text.
+      const QByteArray raw = bytes.mid(start, i - start + 1);
+      const QString text = QJsonDocument::fromJson("[" + raw + "]").array().at(0).toString();
+      for (const QChar ch : text)
+        if (IsRefusedControl(ch.unicode()))
+          return TJsonFinding{QStringLiteral("carattere di controllo U+%1 in un testo")
+                                  .arg(QString::number(ch.unicode(), 16).toUpper().rightJustified(4, u'0')),
+                              start};
+      if (!stack.empty() && stack.back().object && stack.back().expectName) {
+        if (stack.back().names.contains(text))
+          return TJsonFinding{
+              QStringLiteral("il nome \"%1\" è indicato due volte nello stesso oggetto").arg(text), start};
+        stack.back().names.insert(text);
+        stack.back().expectName = false;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 } // namespace
 
 QJsonObject GetDeclarationJson(TdmZurDati& dati) {
@@ -277,4 +347,27 @@ void SetDeclarationJson(TdmZurDati& dati, const QJsonObject& json) {
       throw;
     }
   }
+}
+
+QJsonObject ParseDeclarationJson(const QByteArray& bytes, const QString& source) {
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+  if (error.error != QJsonParseError::NoError)
+    throw EZurError(QStringLiteral("Il file %1 non è un JSON valido (posizione %2): %3")
+                        .arg(source)
+                        .arg(error.offset)
+                        .arg(error.errorString()),
+                    EZurError::Kind::File, source);
+  if (const std::optional<TJsonFinding> finding = ScanJson(bytes))
+    throw EZurError(QStringLiteral("Il file %1 non è accettabile (posizione %2): %3")
+                        .arg(source)
+                        .arg(finding->at)
+                        .arg(finding->why),
+                    EZurError::Kind::File, source);
+  if (!doc.isObject())
+    throw EZurError(
+        QStringLiteral("Il file %1 deve contenere un oggetto JSON con i dataset della dichiarazione.")
+            .arg(source),
+        EZurError::Kind::File, source);
+  return doc.object();
 }

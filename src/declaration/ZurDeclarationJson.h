@@ -12,6 +12,15 @@ class TdmZurDati;
 // order. Values: strings for string and flag fields, numbers for integer and
 // amount fields, "YYYY-MM-DD" for dates, null for an empty field.
 
+// Reads the bytes of a declaration JSON (from `source`, named in messages).
+// Stricter than JSON itself, so that what is stored is exactly what was
+// written: refuses, with EZurError(Kind::File) naming the byte position, a
+// text that is not JSON or not an object, a control character in a text
+// (raw or escaped) other than tab, CR and LF, a \u escape of half a
+// surrogate pair, and a name given twice in one object (which JSON readers
+// would silently resolve by keeping one of the values).
+QJsonObject ParseDeclarationJson(const QByteArray& bytes, const QString& source);
+
 // The current declaration: the current cover page and the current view of
 // each quadro (the module filters the quadri on the open declaration). A
 // quadro without a record gives every field as null. Calculated fields (the

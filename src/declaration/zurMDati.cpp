@@ -83,6 +83,20 @@ private:
   bool m_dismissed = false;
 };
 
+// A code is stored as typed, in upper case, or refused: cut to the field or
+// changed by the upper case it would become a code nobody can reach again.
+QString FiscalCodeProblem(const QString& code, int width) {
+  if (width > 0 && code.size() > width)
+    return QStringLiteral("il codice fiscale supera i %1 caratteri.").arg(width);
+  for (const QChar c : code)
+    if (c.isSpace() || !c.isPrint())
+      return QStringLiteral(
+          "il codice fiscale contiene spazi, tabulazioni, a capo o caratteri di controllo.");
+  if (code.toUpper().size() != code.size())
+    return QStringLiteral("il codice fiscale contiene caratteri che cambiano in maiuscolo.");
+  return {};
+}
+
 // Whether any record of the view has this fiscal code (without regard to
 // case). The cursor is left where it was.
 bool HasFiscalCode(TClientDataSet& ds, const QString& code) {
@@ -433,6 +447,16 @@ int TdmZurDati::NewDeclaration() {
   if (code.isEmpty()) {
     VxMessageDlg(QStringLiteral("Impossibile procedere: codice fiscale non indicato."), TMsgDlgType::Error,
                  TMsgDlgButtons::OK);
+    return -1;
+  }
+  // The code is copied into every dataset of the declaration: the narrowest
+  // of their fields is the one it must fit (the regional rows keep 20).
+  int width = 0;
+  for (TClientDataSet* ds : StoredDataSets())
+    if (const TField* f = ds->FindField(QLatin1String(TZurCatalogue::FiscalCode)); f && f->Size() > 0)
+      width = width == 0 ? f->Size() : std::min(width, f->Size());
+  if (const QString problem = FiscalCodeProblem(code, width); !problem.isEmpty()) {
+    VxMessageDlg(QStringLiteral("Impossibile procedere: ") + problem, TMsgDlgType::Error, TMsgDlgButtons::OK);
     return -1;
   }
   const auto duplicate = [&code] {

@@ -145,6 +145,20 @@ std::optional<QString> RuleBaseImp(TClientDataSet& ds, const TZurCheckedDataSets
   return std::nullopt;
 }
 
+// The form, and the telematic file that follows it, have room for nine
+// regional rows: a tenth would be left out of a file that looks complete.
+constexpr int kMaxRegionalRows = 9;
+
+std::optional<QString> RuleRegionalRows(TClientDataSet& ds, const TZurCheckedDataSets&) {
+  if (ds.State() == TDataSetState::Edit || ds.State() == TDataSetState::Insert) ds.Post();
+  const int rows = ds.RecordCount();
+  if (rows <= kMaxRegionalRows) return std::nullopt;
+  return QStringLiteral(" - Campo errato: Quadro IR, le righe di ripartizione regionale sono %1, il modello "
+                        "ne prevede al massimo %2")
+      .arg(rows)
+      .arg(kMaxRegionalRows);
+}
+
 struct TCrossRule {
   const char* field;
   TRule rule;
@@ -156,6 +170,7 @@ const std::vector<TCrossRule>& CrossRules() {
       {"FIKVALIRAP5", RuleIK5},
       {"FIKAMMONTARE27", RuleIK27},
       {"FIKBASEIMP37", RuleBaseImp},
+      {"SIRCODREGIONE", RuleRegionalRows},
   };
   return rules;
 }

@@ -70,17 +70,19 @@ std::pair<int, int> TImportaIrap::MesiAnnoCorrente() const {
   return {dal, al};
 }
 
-void TImportaIrap::CalcolaAnno(TZurQuery& query, TClientDataSet& righe, const TQenIrap::TProgress& progress) {
+bool TImportaIrap::CalcolaAnno(TZurQuery& query, TClientDataSet& righe, const TQenIrap::TProgress& progress) {
   TqenAnnoFinanziario& anno = QenAnnoFinanziario();
   const int ricordato = anno.Id();
+  bool movimenti = false;
   try {
     anno.SetByYear(QString::number(m_annoCorrente));
-    TQenIrap::RiempiMesi(query, righe, progress);
+    movimenti = TQenIrap::RiempiMesi(query, righe, progress);
   } catch (...) {
     RestoreQuietly(ricordato);
     throw;
   }
   anno.Load(ricordato);
+  return movimenti;
 }
 
 void TImportaIrap::AggiungiRighe(TClientDataSet& righe) {

@@ -47,8 +47,9 @@ public:
   // the query and the progress callback, and switches the object back to the
   // id it had, also when the computation failed (the computation's error is
   // the one that propagates). An object that had never been loaded (id 0)
-  // comes back on the default id, as loading id 0 does.
-  void CalcolaAnno(TZurQuery& query, TClientDataSet& righe, const TQenIrap::TProgress& progress);
+  // comes back on the default id, as loading id 0 does. Returns whether the
+  // year's months had any payroll movement (see TQenIrap::RiempiMesi).
+  bool CalcolaAnno(TZurQuery& query, TClientDataSet& righe, const TQenIrap::TProgress& progress);
 
   // Adds the year's rows to the totals: employees += DIP_TOTALE,
   // collaborators += COCOCO_TOTALE, self-employed += AUTONOMI. Missing columns

@@ -24,8 +24,10 @@ void AppendMonth(QString& sql, int mesId) {
   if (mesId > 0) AppendLine(sql, QStringLiteral(" AND REGS.IMESID=") + QString::number(mesId));
 }
 
-Currency FirstColumn(TZurQuery& query) {
+// A SUM over no rows is null: that is how a month without movements shows.
+Currency FirstColumn(TZurQuery& query, bool* movimenti) {
   query.Open();
+  if (movimenti && !query.Eof() && !query.Fields(0).IsNull()) *movimenti = true;
   const Currency amount = query.Fields(0).AsCurrency();
   query.Close();
   return amount;
@@ -57,7 +59,8 @@ QString TQenIrap::FormatTesto(const QString& text, const QString& argomento) {
   return out;
 }
 
-Currency TQenIrap::Imponibile(TZurQuery& query, int mesId, const QString& listaTipi, int classe) {
+Currency TQenIrap::Imponibile(TZurQuery& query, int mesId, const QString& listaTipi, int classe,
+                              bool* movimenti) {
   query.Close();
   TQenUtil::AssignStatement(kImponibile, query);
   QString sql = FormatTesto(query.SQL(), QString());
@@ -68,14 +71,14 @@ Currency TQenIrap::Imponibile(TZurQuery& query, int mesId, const QString& listaT
   query.ParamByName(QStringLiteral("IANFID")).SetInteger(QenAnnoFinanziario().Id());
   query.ParamByName(QStringLiteral("ICOTFONDAMENTALE")).SetInteger(classe);
   query.ParamByName(QStringLiteral("RICE_COD_IRAP")).SetInteger(1);
-  const Currency amount = FirstColumn(query);
+  const Currency amount = FirstColumn(query, movimenti);
   // The window repaints and the log grows between the statements of a long
   // computation; this is also why a second import must not start meanwhile.
   Platform().ProcessMessages();
   return amount;
 }
 
-Currency TQenIrap::Ritenuta(TZurQuery& query, int mesId) {
+Currency TQenIrap::Ritenuta(TZurQuery& query, int mesId, bool* movimenti) {
   query.Close();
   TQenUtil::AssignStatement(kRitenuta, query);
   if (mesId > 0) {
@@ -85,12 +88,13 @@ Currency TQenIrap::Ritenuta(TZurQuery& query, int mesId) {
   }
   query.ParamByName(QStringLiteral("IANFID")).SetInteger(QenAnnoFinanziario().Id());
   query.ParamByName(QStringLiteral("RICE_COD_IRAP")).SetInteger(1);
-  return FirstColumn(query);
+  return FirstColumn(query, movimenti);
 }
 
-void TQenIrap::RiempiMesi(TZurQuery& query, TClientDataSet& righe, const TProgress& progress) {
+bool TQenIrap::RiempiMesi(TZurQuery& query, TClientDataSet& righe, const TProgress& progress) {
   // A year without months has nothing to fill, whatever columns it has.
-  if (righe.IsEmpty()) return;
+  if (righe.IsEmpty()) return false;
+  bool movimenti = false;
   const auto field = [&righe](const char* name) -> TField& {
     return righe.FieldByName(QString::fromLatin1(name));
   };
@@ -120,28 +124,28 @@ void TQenIrap::RiempiMesi(TZurQuery& query, TClientDataSet& righe, const TProgre
       const int mesId = mese.AsInteger();
 
       report("Calcolo fondamentali");
-      const Currency a = Imponibile(query, mesId, cococo, ClasseFondamentali);
-      const Currency b = Imponibile(query, mesId, QString(), ClasseFondamentali);
+      const Currency a = Imponibile(query, mesId, cococo, ClasseFondamentali, &movimenti);
+      const Currency b = Imponibile(query, mesId, QString(), ClasseFondamentali, &movimenti);
       const Currency dipFond = b - a;
       dipFondamentali.SetAsCurrency(dipFond);
 
       report("Calcolo accessori cococo");
-      const Currency cococoAcc = Imponibile(query, mesId, cococo, ClasseAccessori);
+      const Currency cococoAcc = Imponibile(query, mesId, cococo, ClasseAccessori, &movimenti);
       cococoAccessori.SetAsCurrency(cococoAcc);
 
       report("Calcolo autonomi");
-      const Currency aut = Imponibile(query, mesId, lavoratoriAutonomi, ClasseAccessori);
+      const Currency aut = Imponibile(query, mesId, lavoratoriAutonomi, ClasseAccessori, &movimenti);
       autonomi.SetAsCurrency(aut);
 
       report("Calcolo accessori dipendenti");
-      const Currency c = Imponibile(query, mesId, QString(), ClasseAccessori);
+      const Currency c = Imponibile(query, mesId, QString(), ClasseAccessori, &movimenti);
       const Currency dipAcc = c - cococoAcc - aut;
       dipAccessori.SetAsCurrency(dipAcc);
       const Currency dipTot = dipFond + dipAcc;
       dipTotale.SetAsCurrency(dipTot);
 
       report("Calcolo fondamentali cococo");
-      const Currency d = Imponibile(query, mesId, QString(), ClasseFondamentaliCococo);
+      const Currency d = Imponibile(query, mesId, QString(), ClasseFondamentaliCococo, &movimenti);
       const Currency cococoFond = d + a;
       cococoFondamentali.SetAsCurrency(cococoFond);
       const Currency cococoTot = cococoFond + cococoAcc;
@@ -149,7 +153,7 @@ void TQenIrap::RiempiMesi(TZurQuery& query, TClientDataSet& righe, const TProgre
       imponibileTotale.SetAsCurrency(aut + cococoTot + dipTot);
 
       report("Calcolo ritenuta");
-      irap.SetAsCurrency(Ritenuta(query, mesId));
+      irap.SetAsCurrency(Ritenuta(query, mesId, &movimenti));
       righe.Post();
     } catch (...) {
       righe.Cancel();
@@ -157,4 +161,5 @@ void TQenIrap::RiempiMesi(TZurQuery& query, TClientDataSet& righe, const TProgre
     }
     righe.Next();
   }
+  return movimenti;
 }

@@ -57,13 +57,16 @@ public:
   // "Query: QRY_IRAP_IMP"; a text that does not format (see FormatTesto), a
   // failing statement or a missing parameter throws EZurError. The platform is
   // not serviced after a failure.
-  static Currency Imponibile(TZurQuery& query, int mesId, const QString& listaTipi, int classe);
+  // `movimenti`, when given, is set when the statement found payroll rows (a
+  // sum that is not null, zero included) and left alone otherwise.
+  static Currency Imponibile(TZurQuery& query, int mesId, const QString& listaTipi, int classe,
+                             bool* movimenti = nullptr);
 
   // IRAP withheld in one month (mesId <= 0: the whole year): QRY_IRAP_RIT with
   // the optional month line, IANFID and RICE_COD_IRAP = 1. The text is used as
   // stored (no formatting); the user interface is not serviced. Errors as for
   // Imponibile.
-  static Currency Ritenuta(TZurQuery& query, int mesId);
+  static Currency Ritenuta(TZurQuery& query, int mesId, bool* movimenti = nullptr);
 
   // Fills every row of the monthly rows in place (Edit ... Post per row, from
   // the first to the last): six taxable amounts and one withheld amount per
@@ -82,7 +85,10 @@ public:
   // happens. A failing statement ends the computation: the
   // row being computed is cancelled (rows before it keep their figures) and
   // the error propagates.
-  static void RiempiMesi(TZurQuery& query, TClientDataSet& righe, const TProgress& progress);
+  // Returns whether any statement found payroll rows: a period without a
+  // single movement gives rows of zeros that are no figures at all, while
+  // movements that sum to zero are real zeros.
+  static bool RiempiMesi(TZurQuery& query, TClientDataSet& righe, const TProgress& progress);
 
   // The stored text of QRY_IRAP_IMP through the family's Format with one
   // string argument: "%%" becomes "%", the first "%s" becomes the argument.

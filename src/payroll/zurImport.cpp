@@ -216,7 +216,7 @@ void TZurImport::ControllaPeriodo() const {
     throw EZurError(L("Il periodo scelto non è valido."));
 }
 
-bool TZurImport::Importa() {
+bool TZurImport::Importa(const std::function<bool()>& salva) {
   if (g_inCorso) return false;
   TInCorso inCorso;
   ControllaPeriodo();
@@ -245,6 +245,7 @@ bool TZurImport::Importa() {
     else
       m_log.AddLine(L("Non sono presenti o non è stato possibile calcolare i dati IRAP."));
   }
+  if (salva && !salva()) throw EZurError(L("Import non completato: la dichiarazione non è stata salvata."));
   m_log.AddLine(L("Import terminato con successo!"));
   m_log.AddLine(QString());
   m_log.AddLine(L("ATTENZIONE!"));
@@ -336,7 +337,7 @@ bool TZurImport::CicloAnni(TImportaIrap& importa) {
     TQenUtil::AssignStatement(QStringLiteral("QRY_IRAP"), m_qquIrap);
     m_qquIrap.ParamByName(QStringLiteral("MESEDAL")).SetInteger(dal);
     m_qquIrap.ParamByName(QStringLiteral("MESEAL")).SetInteger(al);
-    ApriIrap(importa);
+    const bool movimenti = ApriIrap(importa);
 
     m_log.AddLine(L("Calcolo IRAP ..."));
     if (m_cdsIrap.IsEmpty()) {
@@ -344,7 +345,9 @@ bool TZurImport::CicloAnni(TImportaIrap& importa) {
     } else {
       m_log.Append(QStringLiteral("OK"));
       importa.AggiungiRighe(m_cdsIrap);
-      righe = true;
+      // The month statement gives a row for every month of the period, with
+      // or without payroll: only movements make the zeros figures to write.
+      if (movimenti) righe = true;
     }
   }
   return righe;
@@ -353,15 +356,17 @@ bool TZurImport::CicloAnni(TImportaIrap& importa) {
 // Reopening the monthly rows: the provider reads QRY_IRAP and computes the
 // year on its rows before the dataset shows them, so a failed computation
 // leaves the dataset closed rather than holding half a year.
-void TZurImport::ApriIrap(TImportaIrap& importa) {
+bool TZurImport::ApriIrap(TImportaIrap& importa) {
   m_cdsIrap.Close();
   try {
     m_qquIrap.Open();
     TImportaIrap::CaricaRighe(m_qquIrap, m_cdsIrap);
     m_qquIrap.Close();
-    importa.CalcolaAnno(m_qquAppoggio, m_cdsIrap, [this](const QString& text) { m_log.Progress(text); });
+    const bool movimenti =
+        importa.CalcolaAnno(m_qquAppoggio, m_cdsIrap, [this](const QString& text) { m_log.Progress(text); });
     // The rows reach the dataset computed, as data and not as edits.
     m_cdsIrap.MergeChangeLog();
+    return movimenti;
   } catch (...) {
     m_qquIrap.Close();
     m_cdsIrap.Close();

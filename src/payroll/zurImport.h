@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class TdmQenParams;
 class TdmZurDati;
@@ -114,7 +115,14 @@ public:
   //    row are written together or not at all).
   //  - a question left without an answer (EZurError Kind::Cancelled, or the
   //    command line's own exception) is not a step error: it propagates.
-  bool Importa();
+  //
+  // `salva`, when given, stores the declaration after the import and before
+  // the closing lines: a face that saves at once ("import" of the command
+  // line) shows "Import terminato con successo!" only for a stored import. A
+  // save that fails throws, or returns false after telling the clerk why
+  // (EZurError "Import non completato: la dichiarazione non è stata
+  // salvata."); either way no closing line is written.
+  bool Importa(const std::function<bool()>& salva = {});
 
   // True while an import of this program is running.
   static bool InCorso();
@@ -133,7 +141,8 @@ private:
   void LeggiSede(TImportaIrap& importa);
   void ImportaSostituto(const TImportaIrap& importa);
   bool CicloAnni(TImportaIrap& importa);
-  void ApriIrap(TImportaIrap& importa);
+  // True when the year had payroll movements.
+  bool ApriIrap(TImportaIrap& importa);
   void ScriviIrap(TImportaIrap& importa);
 
   TdmZurDati& m_dati;

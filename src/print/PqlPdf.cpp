@@ -1,10 +1,10 @@
 #include "print/PqlPdf.h"
 
 #include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 // qpdf 11 asks its users to declare that they use std::shared_ptr.
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4
@@ -307,9 +307,9 @@ void TPqlPdf::Flush() {
   m_pending.clear();
 }
 
-int TPqlPdf::SaveToFile(const QString& path) {
+QByteArray TPqlPdf::SaveToMemory() {
   Document* doc = Selected();
-  if (!doc) return 0;
+  if (!doc) throw EZurError(QStringLiteral("Errore PDF durante: nessun documento da salvare"));
   Flush();
   try {
     QPDFWriter writer(*doc->pdf);
@@ -317,23 +317,20 @@ int TPqlPdf::SaveToFile(const QString& path) {
     writer.setDeterministicID(true);
     writer.write();
     std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
-    // Written beside the target and renamed over it, so a failure never
-    // leaves half a file where the previous print was. No fsync: a print
-    // is cheap to redo, and syncing doubled the time of a run.
-    QTemporaryFile file(QFileInfo(path).absolutePath() + QStringLiteral("/.zurpdf-XXXXXX"));
-    if (!file.open()) return 0;
-    const auto size = qint64(buffer->getSize());
-    if (file.write(reinterpret_cast<const char*>(buffer->getBuffer()), size) != size || !file.flush())
-      return 0;
-    file.close();
-    // Temporary files are private; a print is an ordinary file.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-      return 0;
-    file.setAutoRemove(false);
+    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+  } catch (const std::exception& e) {
+    throw EZurError(QStringLiteral("Errore PDF durante il salvataggio: ") + QString::fromUtf8(e.what()));
+  }
+}
+
+int TPqlPdf::SaveToFile(const QString& path) {
+  // Written beside the target and renamed over it, so a failure never
+  // leaves half a file where the previous print was. No fsync: a print
+  // is cheap to redo, and syncing doubled the time of a run.
+  try {
+    zur::WriteFileAtomically(path, SaveToMemory(), false);
     return 1;
-  } catch (const std::exception&) {
+  } catch (const EZurError&) {
     return 0;
   }
 }

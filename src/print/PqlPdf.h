@@ -59,6 +59,9 @@ public:
   // once the new one is complete. Deterministic bytes for the same input.
   // 0 on failure.
   int SaveToFile(const QString& path);
+  // The bytes SaveToFile writes; throws EZurError when qpdf cannot write the
+  // document or no document is selected.
+  QByteArray SaveToMemory();
 
   // --- wrapper operations ---------------------------------------------------------
   // Throws EZurError "Errore PDF durante: <step>" for a zero result.

@@ -1,10 +1,11 @@
 #include "print/zurMPDF.h"
 
-#include "platform/zurUGlobal.h"
 #include "dataset/ClientDataSet.h"
 #include "dataset/Currency.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
+#include "platform/zurUGlobal.h"
 
 #include <QDate>
 #include <QDir>
@@ -122,7 +123,12 @@ bool TdmZurPDF::LoadModel(const QString& modelPath, const QString& coordPath) {
   m_xmlActive = true;
 
   m_pdf = std::make_unique<TPqlPdf>();
-  TPqlPdf::Check(m_pdf->LoadFromFile(modelPath), QStringLiteral("Caricamento modello base"));
+  if (m_pdf->LoadFromFile(modelPath) == 0)
+    throw EZurError(
+        QStringLiteral("Il modello PDF %1 è danneggiato o non è un PDF leggibile (Errore PDF durante: "
+                       "Caricamento modello base). Sostituirlo con il modello ministeriale originale.")
+            .arg(modelPath),
+        EZurError::Kind::File, modelPath);
   m_baseDoc = m_pdf->SelectedDocument();
   m_outputDoc = m_pdf->NewDocument();
   TPqlPdf::Check(m_outputDoc, QStringLiteral("Creazione nuovo documento"));
@@ -204,8 +210,12 @@ int TdmZurPDF::DeleteOutputPages(int first, int count) {
 
 void TdmZurPDF::SaveOutput(const QString& path) {
   ZurAssert(m_pdf != nullptr, QStringLiteral("SaveOutput senza modello caricato"));
+  // Refused before the folder is made: an output that would replace an input
+  // of the program leaves nothing behind.
+  zur::CheckOutputPath(path);
   QDir().mkpath(QFileInfo(path).absolutePath());
-  TPqlPdf::Check(m_pdf->SaveToFile(path), QStringLiteral("Salvataggio stampa"));
+  // No fsync: a print is cheap to redo, and syncing doubled the time of a run.
+  zur::WriteOutputFile(path, m_pdf->SaveToMemory(), false);
   Platform().OpenDocument(QFileInfo(path).absoluteFilePath());
 }
 

@@ -48,8 +48,10 @@ public:
   bool PrintSection(const QString& pageName, const QString& sectionName, int index);
   // The engine's result, unchecked.
   int DeleteOutputPages(int first, int count);
-  // Creates the folder, writes the output (the previous file is replaced
-  // only by a complete new one) and hands the file to the platform to open.
+  // Refuses a path that must not be written (zur::CheckOutputPath), creates
+  // the folder, writes the output (the previous file is replaced only by a
+  // complete new one; a failed write throws EZurError(Kind::File) with the
+  // reason) and hands the file to the platform to open.
   void SaveOutput(const QString& path);
 
   // The four print drivers; with an empty path they write the fixed file

@@ -1,6 +1,8 @@
 #include "print/zurPaginePDF.h"
 
 #include "platform/Platform.h"
+#include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
 
 #include <QFileInfo>
 
@@ -44,13 +46,24 @@ TZurPaginePDF::TResult TZurPaginePDF::Copia(const QString& sourcePath, bool allP
   if (!Platform().PromptForFileName(fileName, QStringLiteral("Adobe Acrobat (*.pdf)|*.pdf"),
                                     QStringLiteral("pdf"), QStringLiteral("Salva..."), QString(), true))
     return TResult::NotSaved;
+  // A target that must not be written is refused before the overwrite
+  // question, which would otherwise offer to replace it.
+  try {
+    zur::CheckOutputPath(fileName);
+  } catch (const EZurError& e) {
+    VxMessageDlg(e.message(), TMsgDlgType::Error, TMsgDlgButtons::OK);
+    return TResult::WriteFailed;
+  }
   if (QFileInfo::exists(fileName) &&
       VxMessageDlg(QStringLiteral("Sovrascrivere il file già presente?"), TMsgDlgType::Confirmation,
                    TMsgDlgButtons::YesNo) != TModalResult::Yes)
     return TResult::NotSaved;
-  if (pdf.SaveToFile(fileName) == 0) {
-    VxMessageDlg(QStringLiteral("Errore durante il salvataggio del file ") + fileName, TMsgDlgType::Error,
-                 TMsgDlgButtons::OK);
+  try {
+    zur::WriteOutputFile(fileName, pdf.SaveToMemory(), false);
+  } catch (const EZurError& e) {
+    VxMessageDlg(QStringLiteral("Errore durante il salvataggio del file ") + fileName + QStringLiteral("\n") +
+                     e.message(),
+                 TMsgDlgType::Error, TMsgDlgButtons::OK);
     return TResult::WriteFailed;
   }
   VxMessageDlg(QStringLiteral("Creazione terminata con successo:\n\r") +

@@ -18,7 +18,7 @@ public:
     OpenFailed,  // "Errore durante l'apertura del PDF."
     CopyFailed,  // the page list was refused
     NotSaved,    // save dialog cancelled or overwrite refused
-    WriteFailed, // the engine could not write the file
+    WriteFailed, // the target is refused (its reason shown) or could not be written
     Saved        // "Creazione terminata con successo:" + path
   };
 

@@ -6,6 +6,7 @@
 #include "db/VxSQLConnection.h"
 #include "db/VxTransaction.h"
 #include "db/ZurConnection.h"
+#include "db/ZurDbError.h"
 #include "db/ZurQuery.h"
 #include "platform/ZurError.h"
 
@@ -16,8 +17,7 @@
 namespace zurstore {
 
 QString DriverMessage(const QSqlError& error) {
-  const QString text = error.databaseText().trimmed();
-  return text.isEmpty() ? error.text().trimmed() : text;
+  return ZurDbMessage(error);
 }
 
 

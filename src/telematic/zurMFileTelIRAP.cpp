@@ -1,20 +1,22 @@
 #include "telematic/zurMFileTelIRAP.h"
 
-#include "platform/ZurSettings.h"
-#include "platform/zurUGlobal.h"
 #include "dataset/ClientDataSet.h"
 #include "dataset/Field.h"
 #include "declaration/zurMDati.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
+#include "platform/ZurSettings.h"
+#include "platform/zurUGlobal.h"
 #include "telematic/TelMapping.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 using namespace zurtel;
 
@@ -26,23 +28,31 @@ TField& Fld(const TClientDataSet& ds, const char* name) {
   return ds.FieldByName(QString::fromLatin1(name));
 }
 
-// One step of the prefix rewrite.
+// One step of the prefix rewrite. A step with `dentro` changes only what
+// lies inside the elements of that (already rewritten) name: an element that
+// belongs to the taxpayer is found by its parent, not by being the first of
+// its name, since an optional field left empty would make another element
+// the first.
 enum class TQuanti : unsigned char { Tutti, Primo };
 struct TPasso {
   const char* trova;
   const char* sostituisci;
   TQuanti quanti;
   Qt::CaseSensitivity caso;
+  const char* dentro = nullptr;
 };
 
 constexpr auto Any = Qt::CaseInsensitive;
 constexpr auto Exact = Qt::CaseSensitive;
 constexpr auto All = TQuanti::Tutti;
 constexpr auto Once = TQuanti::Primo;
+constexpr const char* kSoggetto = "sc:SoggettoFiscale";
 
-// The order is binding: the "first" steps pick the envelope's elements
-// because they come first in the file, and steps 58-61 undo the doubled
-// prefixes that the blanket step 1 gives to item tags already prefixed.
+// The order is binding: the "first" steps pick the envelope's header, which
+// is always written and always opens the file (the supply's own header comes
+// after it), and steps 58-61 undo the doubled prefixes that the blanket
+// step 1 gives to item tags already prefixed. The taxpayer's code and
+// telephone are those inside SoggettoFiscale, wherever they fall.
 constexpr TPasso kPassi[] = {
     {"<", "<ir:", All, Any},
     {"ir:/", "/ir:", All, Any},
@@ -57,11 +67,11 @@ constexpr TPasso kPassi[] = {
     {"    <ir:Fornitura", "<ir:Fornitura", All, Any},
     {"<ir:?", "<?", All, Any},
     {"ir:SoggettoFiscale>", "sc:SoggettoFiscale>", All, Any},
-    {"ir:CodiceFiscale>", "sc:CodiceFiscale>", Once, Any},
-    {"/ir:CodiceFiscale>", "/sc:CodiceFiscale>", Once, Any},
+    {"ir:CodiceFiscale>", "sc:CodiceFiscale>", All, Any, kSoggetto},
+    {"/ir:CodiceFiscale>", "/sc:CodiceFiscale>", All, Any, kSoggetto},
     {"ir:Email>", "sc:Email>", All, Any},
-    {"ir:Telefono>", "sc:Telefono>", Once, Any},
-    {"/ir:Telefono>", "/sc:Telefono>", Once, Any},
+    {"ir:Telefono>", "sc:Telefono>", All, Any, kSoggetto},
+    {"/ir:Telefono>", "/sc:Telefono>", All, Any, kSoggetto},
     {"ir:Fax>", "sc:Fax>", All, Any},
     {"ir:SedeLegale>", "sc:SedeLegale>", All, Any},
     {"ir:Comune>", "sc:Comune>", All, Any},
@@ -135,6 +145,23 @@ std::string LowerAscii(std::string_view text) {
   return out;
 }
 
+// The spans [open tag end, close tag start) of every element named `name`
+// in the lower-case text. Values are kept out of the rewrite, so a tag here
+// is always markup.
+std::vector<std::pair<size_t, size_t>> Ambiti(const std::string& lower, std::string_view name) {
+  const std::string open = "<" + LowerAscii(name) + ">";
+  const std::string close = "</" + LowerAscii(name) + ">";
+  std::vector<std::pair<size_t, size_t>> spans;
+  for (size_t at = lower.find(open); at != std::string::npos; at = lower.find(open, at)) {
+    const size_t begin = at + open.size();
+    const size_t end = lower.find(close, begin);
+    if (end == std::string::npos) break;
+    spans.emplace_back(begin, end);
+    at = end + close.size();
+  }
+  return spans;
+}
+
 QString RestoreValues(const QString& text, const std::vector<QString>& values) {
   QString out;
   out.reserve(text.size() + 4096);
@@ -175,7 +202,18 @@ QString TdmZurFileTelIRAP::RiscriviPrefissi(const QString& input) {
     const std::string_view with(p.sostituisci);
     const std::string withLower = LowerAscii(with);
     const std::string& haystack = exact ? text : lower;
-    size_t at = haystack.find(find);
+    const auto spans = p.dentro ? Ambiti(lower, p.dentro) : std::vector<std::pair<size_t, size_t>>{};
+    // The next match at or after `from` that lies inside a span, when the
+    // step has one.
+    const auto nextMatch = [&](size_t from) {
+      size_t at = haystack.find(find, from);
+      if (!p.dentro) return at;
+      for (; at != std::string::npos; at = haystack.find(find, at + 1))
+        for (const auto& [begin, end] : spans)
+          if (at >= begin && at + find.size() <= end) return at;
+      return at;
+    };
+    size_t at = nextMatch(0);
     if (at == std::string::npos) continue;
     size_t from = 0;
     next.clear();
@@ -187,7 +225,7 @@ QString TdmZurFileTelIRAP::RiscriviPrefissi(const QString& input) {
       nextLower.append(lower, from, at - from).append(withLower);
       from = at + find.size();
       if (p.quanti == TQuanti::Primo) break;
-      at = haystack.find(find, from);
+      at = nextMatch(from);
     }
     next.append(text, from, std::string::npos);
     nextLower.append(lower, from, std::string::npos);
@@ -204,13 +242,10 @@ QString TdmZurFileTelIRAP::TestoFile(const TXMLDocument& doc) {
 }
 
 void TdmZurFileTelIRAP::Salva(const QString& fileName, const QString& text) {
-  // Written whole or not at all: a failure halfway leaves no truncated supply
-  // that could be sent to the agency.
-  QSaveFile file(fileName);
-  const QByteArray bytes = text.toUtf8();
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-    throw EZurError(QStringLiteral("Impossibile scrivere il file %1: %2").arg(fileName, file.errorString()),
-                    EZurError::Kind::File, fileName);
+  // Written whole or not at all, and synced: a failure halfway leaves no
+  // truncated supply that could be sent to the agency, and the previous file
+  // stays as it was.
+  zur::WriteOutputFile(fileName, text.toUtf8(), true);
 }
 
 void TdmZurFileTelIRAP::RiscriviPrefissiFile(const QString& fileName) {
@@ -290,8 +325,14 @@ void TdmZurFileTelIRAP::ScriviQuadroIRVar(TXMLNode& primoModulo) const {
   TXMLNode& lista = primoModulo.Child(QStringLiteral("RipartizioneBaseImpRetrib"));
   TClientDataSet& var = m_dati.cdsQuadroIRVar;
   const QString tag = QStringLiteral("ir:RipartizioneRegionaleRetrib");
+  // The form has nine rows; the data checks report more, and a file that
+  // silently left rows out would look complete to the agency.
+  if (var.RecordCount() > 9)
+    throw EZurError(QStringLiteral("Quadro IR: le righe di ripartizione regionale sono %1, il modello ne "
+                                   "prevede al massimo 9. Impossibile creare il file telematico")
+                        .arg(var.RecordCount()));
   var.First();
-  // At most the nine rows of the form; a row without region code counts too.
+  // A row without region code takes its place among the nine too.
   for (int n = 1; !var.Eof() && n < 10; ++n, var.Next()) {
     if (Fld(var, "SIRCODREGIONE").AsString().trimmed().isEmpty()) continue;
     ApplyRows(lista.Add(tag), var, QuadroIRVarRows());

@@ -29,9 +29,10 @@ public:
   // the dialog; nothing is written then.
   // Errors: a missing field or a text that is not a whole number raise
   // EZurError naming the field before anything is written; a file that cannot
-  // be written raises EZurError(Kind::File) with the system's reason, and no
-  // part of the new file is left on disk (an earlier file of that name stays
-  // as it was).
+  // be written (a full disk included) or that must not be (see
+  // zur::CheckOutputPath) raises EZurError(Kind::File) with the reason, and
+  // no part of the new file is left on disk (an earlier file of that name
+  // stays as it was). More than nine regional rows raise EZurError.
   TEsito CreaFileTelematico(const QString& fileName);
   TEsito Esito() const { return m_esito; }
 

@@ -498,4 +498,40 @@ TEST_P(TCliDeclaration, KilledSaveLeavesTheDeclarationWhole) {
   // The next workstation finds the database usable and saves normally.
   ASSERT_EQ(Run({Q("set"), Q("97123450583"), write(999)}).rc, 0);
   EXPECT_EQ(values(), QSet<QString>{Q("999")});
+// A code is stored as typed (in upper case) or refused, never cut or changed;
+// a text with tabs and line breaks keeps "list" at one line per declaration.
+TEST_P(TCliDeclaration, FiscalCodeStoredExactlyOrRefusedAndListKeepsItsLines) {
+  Init();
+  const QString before = Dump();
+  const struct {
+    const char* code;
+    const char* why;
+  } refused[] = {
+      {"RSSMRA80A01H501UXXXXX", "supera i 20 caratteri"},
+      {"RSSMRA80 A01H501U", "spazi"},
+      {"RSSMRA80\tA01H501U", "tabulazioni"},
+      {"RSSMRA80\nA01H501U", "a capo"},
+      {"RSSMRA80\x01"
+       "A01H501U",
+       "caratteri di controllo"},
+      {"RSSMRA80A01H501\xC3\x9F", "cambiano in maiuscolo"},
+  };
+  for (const auto& r : refused) {
+    const TRun run = Run({Q("new"), Q(r.code)});
+    EXPECT_EQ(run.rc, 1) << r.code << "\n" << run;
+    EXPECT_TRUE(run.err.startsWith(Q("Impossibile procedere: il codice fiscale "))) << run;
+    EXPECT_TRUE(run.err.contains(Q(r.why))) << run;
+  }
+  EXPECT_EQ(Dump(), before);
+  // Twenty characters fit the field exactly.
+  ASSERT_EQ(Run({Q("new"), Q("rssmra80a01h501uxxxx")}).rc, 0);
+  ASSERT_EQ(Run({Q("get"), Q("RSSMRA80A01H501UXXXX")}).rc, 0);
+
+  ASSERT_EQ(Run({Q("new"), Q("97123450583")}).rc, 0);
+  const QString json = WriteFile("d.json", R"({"cdsFrontespizio": {"SIRAPDENOM": "A\tB\nC\rD\\E"}})");
+  ASSERT_EQ(Run({Q("set"), Q("97123450583"), json}).rc, 0);
+  const TRun list = Run({Q("list")});
+  EXPECT_EQ(list.rc, 0) << list;
+  EXPECT_EQ(list.out, Q("1000001\tRSSMRA80A01H501UXXXX\t\n"
+                        "1000002\t97123450583\tA\\tB\\nC\\rD\\\\E\n"));
 }

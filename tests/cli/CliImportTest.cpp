@@ -4,14 +4,15 @@
 #include "cli/CliImport.h"
 
 #include "app/ZurApplication.h"
-#include "platform/zurUGlobal.h"
 #include "db/FamilyDemo.h"
 #include "db/FamilySchema.h"
+#include "db/ZurQuery.h"
 #include "declaration/ZurCatalogue.h"
 #include "declaration/zurMDati.h"
 #include "payroll/PayrollTestSupport.h"
-#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
+#include "platform/zurUGlobal.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TestDatabase.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -271,6 +273,66 @@ TEST_P(TCliImport, FailedImportSavesNothing) {
   EXPECT_TRUE(s.S(s.Dati().cdsFrontespizio, "SIRAPCOMUNESL").isEmpty());
   EXPECT_TRUE(s.Dati().cdsQuadroIS.IsEmpty());
   EXPECT_TRUE(s.Dati().cdsQuadroIK.IsEmpty());
+}
+
+// A period without a single payroll movement gives the month statement's
+// rows all the same: the import must not take them for figures, while
+// movements that really sum to zero are figures and are written.
+TEST_P(TCliImport, PeriodWithoutPayrollChangesNothingButRealZerosAreWritten) {
+  ASSERT_EQ(Run({kCF, Q("--from"), Q("2024-01"), Q("--to"), Q("2024-12")}).rc, 0);
+  TRun r = Run({kCF, Q("--no-sostituto"), Q("--from"), Q("2025-01"), Q("--to"), Q("2025-08")});
+  ASSERT_EQ(r.rc, 0) << r;
+  EXPECT_TRUE(
+      r.out.contains(Q("Calcolo IRAP ...OK\nNon sono presenti o non è stato possibile calcolare i dati "
+                       "IRAP.\n") +
+                     Lines(kClosing)))
+      << r;
+  EXPECT_FALSE(r.out.contains(Q("Import dati IRAP..."))) << r;
+  {
+    TStored s = Stored();
+    EXPECT_EQ(s.I(s.Dati().cdsQuadroIK, "FIKVALIRAP5"), 54054);
+    EXPECT_EQ(s.I(s.Dati().cdsQuadroIRVar, "FIRBASEIMP"), 54054);
+    EXPECT_EQ(s.I(s.Dati().cdsQuadroIRVar, "FIRIMPOSTA"), 4595);
+  }
+
+  // A salary paid and taken back in January 2025.
+  TZurQuery q(Conn());
+  q.SetSQL(Q("INSERT INTO tregs_registrazioni (iregsid, ianfid, imesid, idipid, itnoid, icotid, "
+             "nregsimponibile, nregsirap) VALUES (:ID, 56, 1, 1, 1, 1, :IMP, :IRAP)"));
+  for (const auto& [id, cents] : {std::pair{900001, 150000}, std::pair{900002, -150000}}) {
+    q.ParamByName(Q("ID")).SetInteger(id);
+    q.ParamByName(Q("IMP")).SetAmount(Currency::FromCents(cents));
+    q.ParamByName(Q("IRAP")).SetAmount(Currency());
+    q.ExecSQL();
+  }
+  r = Run({kCF, Q("--no-sostituto"), Q("--from"), Q("2025-01"), Q("--to"), Q("2025-08")});
+  ASSERT_EQ(r.rc, 0) << r;
+  EXPECT_TRUE(r.out.contains(Q("Import dati IRAP...OK\n"))) << r;
+  TStored s = Stored();
+  EXPECT_EQ(s.I(s.Dati().cdsQuadroIK, "FIKVALIRAP5"), 0);
+  EXPECT_EQ(s.I(s.Dati().cdsQuadroIRVar, "FIRBASEIMP"), 0);
+}
+
+// The closing lines speak for a stored import: a save the database refuses
+// prints none of them, and the command fails.
+TEST_P(TCliImport, RefusedSavePrintsNoSuccess) {
+  // A trigger body holds several statements, which TZurQuery refuses.
+  QSqlQuery q(Conn().Database());
+  if (IsSQLite()) {
+    ASSERT_TRUE(q.exec(Q("CREATE TRIGGER trg_rifiuta BEFORE INSERT ON tfis_datifiscali "
+                         "BEGIN SELECT RAISE(ABORT, 'scrittura rifiutata'); END")));
+  } else {
+    ASSERT_TRUE(q.exec(Q("CREATE FUNCTION fn_rifiuta() RETURNS trigger LANGUAGE plpgsql AS "
+                         "$$ BEGIN RAISE EXCEPTION 'scrittura rifiutata'; END $$")));
+    ASSERT_TRUE(q.exec(Q("CREATE TRIGGER trg_rifiuta BEFORE INSERT ON tfis_datifiscali "
+                         "FOR EACH ROW EXECUTE FUNCTION fn_rifiuta()")));
+  }
+  const TRun r = Run({kCF, Q("--from"), Q("2024-01"), Q("--to"), Q("2024-12")});
+  EXPECT_EQ(r.rc, 1) << r;
+  EXPECT_TRUE(r.out.endsWith(Q("Import dati IRAP...OK\n"))) << r;
+  EXPECT_FALSE(r.out.contains(Q("Import terminato con successo!"))) << r;
+  EXPECT_TRUE(r.err.contains(Q("scrittura rifiutata"))) << r;
+  EXPECT_TRUE(r.err.contains(Q("Import non completato: la dichiarazione non è stata salvata."))) << r;
 }
 
 // The installed program, once the command table lists the command.

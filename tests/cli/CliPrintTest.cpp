@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -104,6 +105,53 @@ TEST_P(TCliPrint, PdfPagesCopiesARangeListAndAsksBeforeReplacing) {
   const TRun bad = Run({Q("pdf-pages"), Path("d.json"), Q("all"), Path("q.pdf")});
   EXPECT_EQ(bad.rc, 1);
   EXPECT_TRUE(bad.err.contains(Q("File mancante"))) << bad;
+}
+
+// No output may replace an input of the program, a folder, a device or a
+// file the clerk made read-only; each is refused with its reason and left
+// as it was.
+TEST_P(TCliPrint, OutputsNeverReplaceInputsDevicesOrReadOnlyFiles) {
+  Declaration();
+  const QString model = CoordDir() + Q("IRAP_mod.pdf");
+  const QByteArray modelBytes = [&] {
+    QFile f(model);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  QFile readOnly(Path("ro.pdf"));
+  ASSERT_TRUE(readOnly.open(QIODevice::WriteOnly));
+  readOnly.write("clerk's copy");
+  readOnly.close();
+  QFile::setPermissions(Path("ro.pdf"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+  QDir().mkpath(Path("dir.pdf"));
+
+  QStringList targets{model, CoordDir() + Q("QuadroIK.xml"), Path("dir.pdf"), Q("/dev/full"), Path("ro.pdf")};
+  if (IsSQLite()) targets << Db().Url().mid(int(qstrlen("sqlite:")));
+  for (const QString& target : targets) {
+    const TRun r = Run({Q("--yes"), Q("print"), Q("80011990639"), Q("ik"), target});
+    EXPECT_EQ(r.rc, 1) << target.toStdString() << "\n" << r;
+    EXPECT_TRUE(r.err.contains(Q("Impossibile scrivere il file ") + target + Q(": "))) << r;
+    const TRun pages = Run({Q("--yes"), Q("pdf-pages"), model, Q("1"), target});
+    EXPECT_EQ(pages.rc, 1) << target.toStdString() << "\n" << pages;
+    EXPECT_TRUE(pages.err.contains(Q("Impossibile scrivere il file ") + target + Q(": "))) << pages;
+  }
+  QFile after(model);
+  ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+  EXPECT_EQ(after.readAll(), modelBytes);
+  QFile ro(Path("ro.pdf"));
+  ASSERT_TRUE(ro.open(QIODevice::ReadOnly));
+  EXPECT_EQ(ro.readAll(), QByteArray("clerk's copy"));
+  EXPECT_TRUE(QFileInfo(Path("dir.pdf")).isDir());
+  EXPECT_EQ(Run({Q("info")}).rc, 0) << "the database survives";
+
+  // A damaged model is named, so the clerk knows which file to replace.
+  QFile damaged(model);
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write("%PDF-1.4 not a model");
+  damaged.close();
+  const TRun r = Run({Q("print"), Q("80011990639"), Q("ik"), Path("ik.pdf")});
+  EXPECT_EQ(r.rc, 1) << r;
+  EXPECT_TRUE(r.err.contains(Q("Il modello PDF ") + model + Q(" è danneggiato"))) << r;
+  EXPECT_FALSE(QFileInfo::exists(Path("ik.pdf")));
 }
 
 ZUR_INSTANTIATE_ENGINES(TCliPrint);

@@ -162,3 +162,39 @@ TEST_F(TDeclarationJson, NumbersOutsideTheirFieldAreRefused) {
   })"));
   EXPECT_EQ(problems.size(), 4) << problems.join(QLatin1Char('\n')).toStdString();
 }
+
+// What the reader refuses although JSON allows it, each named with its place;
+// what it must keep accepting.
+TEST(DeclarationJsonReader, RefusesWhatWouldNotBeStoredExactly) {
+  const auto refusal = [](const char* text) -> QString {
+    try {
+      ParseDeclarationJson(QByteArray(text), Q("d.json"));
+      return {};
+    } catch (const EZurError& e) {
+      EXPECT_EQ(e.kind(), EZurError::Kind::File);
+      return e.message();
+    }
+  };
+  EXPECT_TRUE(refusal(R"({"cdsQuadroIK": {"FIKVALIRAP1": 1}, "cdsQuadroIK": {"FIKVALIRAP2": 2}})")
+                  .contains(Q("il nome \"cdsQuadroIK\" è indicato due volte")));
+  EXPECT_TRUE(refusal(R"({"cdsFrontespizio": {"SIRAPDENOM": "A", "SIRAPDENOM": "B"}})")
+                  .contains(Q("il nome \"SIRAPDENOM\" è indicato due volte")));
+  EXPECT_TRUE(refusal(R"({"cdsFrontespizio": {"SIRAPDENOM": "A\u0001B"}})").contains(Q("U+0001")));
+  EXPECT_TRUE(refusal(R"({"cdsFrontespizio": {"SIRAPDENOM": "A\u0000"}})").contains(Q("U+0000")));
+  EXPECT_TRUE(refusal("{\"cdsFrontespizio\": {\"SIRAPDENOM\": \"A\xC2\x85\"}}").contains(Q("U+0085")));
+  EXPECT_TRUE(refusal(R"({"cdsFrontespizio": {"SIRAPDENOM": "A\ud800B"}})").contains(Q("surrogati")));
+  EXPECT_TRUE(refusal(R"({"cdsFrontespizio": {"SIRAPDENOM": "A\udc00"}})").contains(Q("surrogati")));
+  EXPECT_TRUE(refusal(R"({"cdsFrontespizio": {"SIRAPDENOM": "\ud800\ud800"}})").contains(Q("surrogati")));
+  EXPECT_TRUE(refusal(R"([1])").contains(Q("deve contenere un oggetto JSON")));
+  EXPECT_TRUE(refusal(R"({"a": )").contains(Q("non è un JSON valido")));
+  EXPECT_TRUE(refusal(R"({"a": 1})").isEmpty());
+
+  // Tab, CR and LF, a whole pair and the same name in two objects are fine.
+  const QJsonObject ok =
+      ParseDeclarationJson(QByteArray(R"({"cdsFrontespizio": {"SIRAPDENOM": "A\tB\r\nC \ud83d\ude00 \\u0001"},
+                    "cdsQuadroIRVar": [{"FIRBASEIMP": 1}, {"FIRBASEIMP": 2}]})"),
+                           Q("d.json"));
+  EXPECT_EQ(ok.value(Q("cdsFrontespizio")).toObject().value(Q("SIRAPDENOM")).toString(),
+            QString::fromUtf8("A\tB\r\nC \xF0\x9F\x98\x80 \\u0001"));
+  EXPECT_EQ(ok.value(Q("cdsQuadroIRVar")).toArray().size(), 2);
+}

@@ -196,3 +196,20 @@ TEST(ZurChecksList, MandatoryListKeepsItsOrder) {
             Q("SIRAPDENOM=Denominazione Soggetti diversi dalle persone fisiche"));
   EXPECT_EQ(MandatoryFieldList().last(), Q("LIRAPSESSO=Sesso del dichiarante diverso dal contribuente"));
 }
+
+TEST_F(TChecks, MoreRegionalRowsThanTheFormHoldsAreReported) {
+  TClientDataSet& rows = dati.cdsQuadroIRVar;
+  const auto add = [&rows](int n) {
+    rows.Append();
+    Fld(rows, "SIRCODREGIONE").SetAsString(QString::number(n).rightJustified(2, u'0'));
+    rows.Post();
+  };
+  for (int n = 1; n <= 9; ++n)
+    add(n);
+  rows.First();
+  EXPECT_EQ(Run(), QStringList());
+  add(10);
+  rows.First();
+  EXPECT_EQ(Run(), QStringList{Q(" - Campo errato: Quadro IR, le righe di ripartizione regionale sono 10, il "
+                                 "modello ne prevede al massimo 9")});
+}

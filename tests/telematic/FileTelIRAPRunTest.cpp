@@ -3,6 +3,7 @@
 #include "telematic/TelematicFixture.h"
 
 #include "platform/ZurError.h"
+#include "support/FileSizeLimit.h"
 #include "telematic/XMLNode.h"
 
 #include <QDir>
@@ -166,6 +167,40 @@ TEST_F(TTelRun, TargetThatCannotBeAFileLeavesNothingBehind) {
             QStringList{Q("IRAP2025.xml")});
 }
 
+TEST_F(TTelRun, FullDiskIsAnErrorNeverASuccessAndKeepsTheEarlierFile) {
+  Front({{"SIRAPTIPOFORNITORE", Q("01")}, {"SIRAPCODFISFORNITORE", Q("X")}});
+  AgreeingBoxes();
+  const QString path = m_root.filePath(Q("IRAP2025.xml"));
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("earlier");
+  }
+  {
+    zurtest::TFileSizeLimit full(512);
+    EXPECT_THROW(zurtel::CreaFileDialogo(m_modulo, m_dati.cdsFrontespizio, path), EZurError);
+  }
+  EXPECT_FALSE(m_platform.messages().contains(Q("Creazione file telematico terminata con successo.")));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("earlier"));
+  EXPECT_EQ(QDir(m_root.path()).entryList(QDir::Files | QDir::Hidden), QStringList{Q("IRAP2025.xml")});
+}
+
+TEST_F(TTelRun, TenRegionalRowsAreNeverWrittenAsNine) {
+  for (int row = 1; row <= 10; ++row)
+    Quadro(m_dati.cdsQuadroIRVar, {{"SIRCODREGIONE", QString::number(row).rightJustified(2, u'0')}}, true);
+  AgreeingBoxes();
+  const QString path = m_root.filePath(Q("IRAP2025.xml"));
+  try {
+    m_modulo.CreaFileTelematico(path);
+    ADD_FAILURE() << "ten regional rows written";
+  } catch (const EZurError& e) {
+    EXPECT_TRUE(e.message().contains(Q("le righe di ripartizione regionale sono 10"))) << e.what();
+  }
+  EXPECT_FALSE(QFileInfo::exists(path));
+}
+
 // --- the dialog -----------------------------------------------------------------------------
 
 TEST_F(TTelRun, SupplierDefaultsPreferIntermediaryThenSchool) {
@@ -269,6 +304,34 @@ TEST(TelRewrite, CompactSerialisationGetsOneTagPerLineAndTheEnvelopePrefixes) {
         "</ir:Frontespizio>\r\n<ir:Geie>\r\n<ir:DatiGeie>\r\n<ir:CodiceFiscale>G</ir:CodiceFiscale>\r\n"
         "</ir:DatiGeie>\r\n</ir:Geie>\r\n<ir:irTotaleZfu>3</ir:irTotaleZfu>\r\n</ir:Fornitura>\r\n"
         "</tm:Contenuto>\r\n</tm:Messaggio>\r\n"));
+}
+
+// The taxpayer's code and telephone take "sc:" because they are the
+// taxpayer's, wherever they fall; the signatory's keep "ir:" also when the
+// taxpayer has none and the signatory's come first.
+TEST(TelRewrite, TaxpayerPrefixesFollowTheElementNotItsPosition) {
+  const QString in =
+      Q("<Messaggio><Intestazione/><Contenuto><Fornitura><Frontespizio>"
+        "<DatiSottoscrittore><CodiceFiscale>S</CodiceFiscale><Telefono>1</Telefono>"
+        "</DatiSottoscrittore><SoggettoFiscale><CodiceFiscale>X</CodiceFiscale><Email>E</Email>"
+        "</SoggettoFiscale><Firmatario><Telefono>2</Telefono></Firmatario>"
+        "</Frontespizio></Fornitura></Contenuto></Messaggio>");
+  const QString out = TdmZurFileTelIRAP::RiscriviPrefissi(in);
+  EXPECT_TRUE(out.contains(Q("<ir:DatiSottoscrittore>\r\n<ir:CodiceFiscale>S</ir:CodiceFiscale>\r\n"
+                             "<ir:Telefono>1</ir:Telefono>\r\n")))
+      << out.toStdString();
+  EXPECT_TRUE(out.contains(Q("<sc:SoggettoFiscale>\r\n<sc:CodiceFiscale>X</sc:CodiceFiscale>\r\n"
+                             "<sc:Email>E</sc:Email>\r\n</sc:SoggettoFiscale>")))
+      << out.toStdString();
+  EXPECT_TRUE(out.contains(Q("<ir:Firmatario>\r\n<ir:Telefono>2</ir:Telefono>"))) << out.toStdString();
+  EXPECT_FALSE(out.contains(Q("sc:Telefono"))) << out.toStdString();
+
+  const QString withPhone =
+      TdmZurFileTelIRAP::RiscriviPrefissi(Q("<Messaggio><SoggettoFiscale><Telefono>3</Telefono></"
+                                            "SoggettoFiscale><Telefono>4</Telefono></Messaggio>"));
+  EXPECT_TRUE(withPhone.contains(Q("<sc:Telefono>3</sc:Telefono>\r\n</sc:SoggettoFiscale>\r\n"
+                                   "<ir:Telefono>4</ir:Telefono>")))
+      << withPhone.toStdString();
 }
 
 TEST(TelRewrite, FileOnDiskIsRewrittenInPlace) {
