@@ -14,11 +14,11 @@
 #include "dataset/ClientDataSet.h"
 #include "dataset/DataPacket.h"
 #include "db/FamilySchema.h"
-#include "store/NymDBCds.h"
 #include "db/VxSQLConnection.h"
 #include "db/VxTransaction.h"
 #include "db/ZurQuery.h"
 #include "declaration/ZurDeclarationRegistry.h"
+#include "store/NymDBCds.h"
 
 #if __has_include("declaration/ZurCatalogue.h")
 #include "declaration/ZurCatalogue.h"

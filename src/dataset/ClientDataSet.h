@@ -125,13 +125,13 @@ private:
 };
 
 // The in-memory table behind every dataset of the program, modelled on the
-// client dataset of the original framework.
+// client dataset of the family's Windows framework.
 //
 // States: Inactive -> (Open/CreateDataSet) -> Browse <-> Edit/Insert.
 // Writing a field needs Edit or Insert; Post and Cancel in Browse do nothing.
 // Moving the cursor, Append/Insert, Locate, GotoBookmark, a filter change and
 // saving first finish a pending edit: posted when a field was assigned,
-// cancelled otherwise (as the original framework does).
+// cancelled otherwise (as the family's Windows framework does).
 //
 // The view: the records that pass the filter (when Filtered), in index order
 // (when IndexFieldNames is set; stable, nulls first) or in insertion order.

@@ -275,7 +275,7 @@ private:
       m_slotOf.push_back(-1);
     }
     m_packet.fields.push_back(std::move(f));
-    // A FIELD may carry PARAM children in files of the original tool.
+    // A FIELD may carry PARAM children in files of the family's Windows tools.
     while (NextChild(QStringLiteral("FIELD"))) {
       if (m_xml.name() != QLatin1String("PARAM")) Unexpected(QStringLiteral("FIELD"));
       SkipElement(QStringLiteral("PARAM"));
@@ -465,7 +465,7 @@ QByteArray WriteDataPacket(const std::vector<TDataPacketField>& fields,
   QBuffer buffer(&out);
   buffer.open(QIODevice::WriteOnly);
   // Written by hand: QXmlStreamWriter always adds an encoding, the format
-  // of the original tool has none.
+  // of the family's DATAPACKET files has none.
   buffer.write("<?xml version=\"1.0\" standalone=\"yes\"?>");
   QXmlStreamWriter xml(&buffer);
   xml.setAutoFormatting(true);

@@ -27,7 +27,7 @@ class TClientDataSet;
 //    computes them); otherwise EZurError "non è in modifica".
 //  - the conversions of FieldTypes.h apply: "" makes a non-string field null,
 //    text longer than a string field's width is cut to the width (as bound
-//    editors and the original program expect), amounts are rounded half away
+//    editors and the family's programs expect), amounts are rounded half away
 //    from zero to the field's decimals.
 class TField {
 public:

@@ -41,7 +41,7 @@ QString Latin(const char* text) {
   return QString::fromUtf8(text);
 }
 
-// The zero date of the original framework: a date field is present only after it.
+// The zero date of the family's Windows framework: a date field is present only after it.
 const QDate kZeroDate(1899, 12, 30);
 
 bool Present(const TField& field) {

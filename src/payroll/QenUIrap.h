@@ -92,7 +92,7 @@ public:
 
   // The stored text of QRY_IRAP_IMP through the family's Format with one
   // string argument: "%%" becomes "%", the first "%s" becomes the argument.
-  // Any other "%" sequence, or a second "%s", throws EZurError (the original
-  // refuses them with a conversion error too), naming the text.
+  // Any other "%" sequence, or a second "%s", throws EZurError (a conversion error,
+  // as the family's other programs give), naming the text.
   static QString FormatTesto(const QString& text, const QString& argomento);
 };

@@ -142,7 +142,7 @@ void TdmZurPDF::CopyModelPage(int n) {
   const QString step = QStringLiteral("Copia pagina") + QString::number(n);
   TPqlPdf::Check(m_pdf->CopyPageRanges(m_baseDoc, QString::number(n)), step);
   TPqlPdf::Check(m_pdf->SelectPage(m_pdf->PageCount()), step);
-  // The original stamped at 747 mm from the top, off any A4 page; we put the
+  // 747 mm from the top would be off any A4 page; we put the
   // line where it can be read, in the blank strip along the left edge.
   m_pdf->SetTextSize(7);
   m_pdf->DrawRotatedText(kImprintLeft, kImprintTop, 90, ImprintText());

@@ -1,6 +1,5 @@
 #include "store/NymDBCds.h"
 
-#include "store/NymDBCdsPrivate.h"
 #include "dataset/DataPacket.h"
 #include "db/GenerateID.h"
 #include "db/VxSQLConnection.h"
@@ -9,6 +8,7 @@
 #include "db/ZurDbError.h"
 #include "db/ZurQuery.h"
 #include "platform/ZurError.h"
+#include "store/NymDBCdsPrivate.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -19,8 +19,6 @@ namespace zurstore {
 QString DriverMessage(const QSqlError& error) {
   return ZurDbMessage(error);
 }
-
-
 
 bool IsPlainIdentifier(const QString& name) {
   static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));

@@ -18,9 +18,9 @@ namespace zurstore {
 
 // --- statements ------------------------------------------------------------------
 //
-// Each statement of the store with the text the family's program runs
+// Each statement of the store with the text the family's other programs run
 // (original) and the text run here on both engines. They differ only where an
-// engine refuses the original or would answer it differently; the reason
+// engine refuses the family's text or would answer it differently; the reason
 // stands beside each such pair.
 struct TStoreSql {
   const char* original;

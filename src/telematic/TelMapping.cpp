@@ -33,7 +33,7 @@ QString FieldName(const char* pattern, const QString& suffix) {
 }
 
 // Dates of date fields as they are; an amount field read as a date counts
-// days from 30/12/1899, as the original's date type does.
+// days from 30/12/1899, as the family's Windows date type does.
 QDate DateOf(const TField& f) {
   if (f.IsNull()) return {};
   if (f.DataType() == TFieldType::Date) return f.AsDate();

@@ -64,7 +64,7 @@ public:
   TXMLNode& Root() { return m_root; }
   const TXMLNode& Root() const { return m_root; }
 
-  // The document as the XML library of the original writes it: the
+  // The document in the form the agency's files have always had: the
   // declaration on its own line, then every element with no whitespace
   // between tags, an element without text or children self-closed. Markup
   // characters and line breaks in texts are escaped; characters that XML 1.0

@@ -117,7 +117,7 @@ constexpr TPasso kPassi[] = {
     {"ir:tm:", "tm:", All, Any},
 };
 
-// Lines as the original's string list reads them (CR LF, CR or LF), each
+// Lines as a Windows string list reads them (CR LF, CR or LF), each
 // followed by CR LF.
 QString NormalisedLines(const QString& text) {
   QString out;
@@ -183,7 +183,7 @@ QString RestoreValues(const QString& text, const std::vector<QString>& values) {
 TdmZurFileTelIRAP::TdmZurFileTelIRAP(TdmZurDati& dati) : m_dati(dati) {}
 
 QString TdmZurFileTelIRAP::RiscriviPrefissi(const QString& input) {
-  // Each step of the original splits the text into lines and joins them with
+  // Each rewrite step works line by line, joining the lines with
   // CR LF again; once the line ends are CR LF that is the identity, and no
   // step brings in another kind of line end. The steps run on the UTF-8
   // bytes: every pattern is ASCII, and comparing ASCII letters without case

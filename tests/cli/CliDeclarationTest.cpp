@@ -498,6 +498,8 @@ TEST_P(TCliDeclaration, KilledSaveLeavesTheDeclarationWhole) {
   // The next workstation finds the database usable and saves normally.
   ASSERT_EQ(Run({Q("set"), Q("97123450583"), write(999)}).rc, 0);
   EXPECT_EQ(values(), QSet<QString>{Q("999")});
+}
+
 // A code is stored as typed (in upper case) or refused, never cut or changed;
 // a text with tabs and line breaks keeps "list" at one line per declaration.
 TEST_P(TCliDeclaration, FiscalCodeStoredExactlyOrRefusedAndListKeepsItsLines) {

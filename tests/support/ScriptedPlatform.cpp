@@ -3,9 +3,13 @@
 #include "dataset/ClientDataSet.h"
 #include "platform/ZurError.h"
 
-TScriptedPlatform::TScriptedPlatform() : m_previous(&Platform()) { SetPlatform(this); }
+TScriptedPlatform::TScriptedPlatform() : m_previous(&Platform()) {
+  SetPlatform(this);
+}
 
-TScriptedPlatform::~TScriptedPlatform() { SetPlatform(m_previous == this ? nullptr : m_previous); }
+TScriptedPlatform::~TScriptedPlatform() {
+  SetPlatform(m_previous == this ? nullptr : m_previous);
+}
 
 QStringList TScriptedPlatform::messages() const {
   QStringList out;
@@ -32,7 +36,8 @@ void TScriptedPlatform::clear() {
 TModalResult TScriptedPlatform::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
   m_calls.push_back({QStringLiteral("message"), text, type, buttons});
   if (buttons == TMsgDlgButtons::OK) {
-    if (!m_messageAnswers.empty() && m_messageAnswers.front() == TModalResult::OK) m_messageAnswers.pop_front();
+    if (!m_messageAnswers.empty() && m_messageAnswers.front() == TModalResult::OK)
+      m_messageAnswers.pop_front();
     return TModalResult::OK;
   }
   if (m_messageAnswers.empty())
@@ -53,8 +58,8 @@ bool TScriptedPlatform::InputQuery(const QString& caption, const QString& prompt
   return a.ok;
 }
 
-bool TScriptedPlatform::PromptForFileName(QString& fileName, const QString&, const QString&, const QString& title,
-                                          const QString&, bool) {
+bool TScriptedPlatform::PromptForFileName(QString& fileName, const QString&, const QString&,
+                                          const QString& title, const QString&, bool) {
   m_calls.push_back({QStringLiteral("file"), title});
   if (m_fileAnswers.empty())
     throw EZurError(QStringLiteral("Domanda senza risposta: ") + title, EZurError::Kind::Cancelled);
@@ -64,19 +69,25 @@ bool TScriptedPlatform::PromptForFileName(QString& fileName, const QString&, con
   return a.ok;
 }
 
-void TScriptedPlatform::OpenDocument(const QString& path) { m_calls.push_back({QStringLiteral("open"), path}); }
+void TScriptedPlatform::OpenDocument(const QString& path) {
+  m_calls.push_back({QStringLiteral("open"), path});
+}
 
-void TScriptedPlatform::SetWaitCursor(bool on) { m_waitDepth += on ? 1 : -1; }
+void TScriptedPlatform::SetWaitCursor(bool on) {
+  m_waitDepth += on ? 1 : -1;
+}
 
 void TScriptedPlatform::ShowWaitWindow(bool on) {
   m_calls.push_back({QStringLiteral("wait"), on ? QStringLiteral("on") : QStringLiteral("off")});
 }
 
 void TScriptedPlatform::WaitProgress(qint64 done, qint64 total) {
-  m_calls.push_back({QStringLiteral("progress"), QStringLiteral("%1/%2").arg(done).arg(total)});
+  m_progress << QStringLiteral("%1/%2").arg(done).arg(total);
 }
 
-void TScriptedPlatform::ProcessMessages() { ++m_processCount; }
+void TScriptedPlatform::ProcessMessages() {
+  ++m_processCount;
+}
 
 void TScriptedPlatform::ShowInfo(const QStringList& lines) {
   m_calls.push_back({QStringLiteral("info"), lines.join(QLatin1Char('\n'))});

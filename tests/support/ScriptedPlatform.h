@@ -47,8 +47,9 @@ public:
   void OpenDocument(const QString& path) override;
   void SetWaitCursor(bool on) override;
   void ShowWaitWindow(bool on) override;
-  // Records "progress" with "done/total".
+  // Kept apart from the calls, as "done/total": progress is no question.
   void WaitProgress(qint64 done, qint64 total) override;
+  const QStringList& progress() const { return m_progress; }
   void ProcessMessages() override;
   void ShowInfo(const QStringList& lines) override;
   int RunAndWait(const QString& program, const QStringList& arguments) override;
@@ -62,6 +63,7 @@ private:
   };
   IZurPlatform* m_previous;
   std::vector<Call> m_calls;
+  QStringList m_progress;
   std::deque<TModalResult> m_messageAnswers;
   std::deque<TextAnswer> m_inputAnswers;
   std::deque<TextAnswer> m_fileAnswers;
