@@ -2,9 +2,9 @@
 
 #include "dataset/ClientDataSetRecord.h"
 #include "dataset/DataPacket.h"
+#include "platform/ZurOutputFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 using namespace zurcds;
 
@@ -37,14 +37,9 @@ void TClientDataSet::SaveToStream(QIODevice& device) {
 }
 
 void TClientDataSet::SaveToFile(const QString& path) {
-  const QByteArray data = SaveToBytes();
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly))
-    throw EZurError(QStringLiteral("Impossibile creare il file '%1': %2.").arg(path, file.errorString()),
-                    EZurError::Kind::File, path);
-  if (file.write(data) != data.size() || !file.commit())
-    throw EZurError(QStringLiteral("Impossibile scrivere il file '%1': %2.").arg(path, file.errorString()),
-                    EZurError::Kind::File, path);
+  // Written beside the file and renamed over it once complete: a full disk
+  // must fail the save, not leave an empty file behind a success.
+  zur::WriteFileAtomically(path, SaveToBytes());
 }
 
 void TClientDataSet::LoadFromBytes(const QByteArray& data) {

@@ -1,11 +1,11 @@
 #include "platform/IniFile.h"
 
 #include "platform/ZurError.h"
+#include "platform/ZurOutputFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace {
@@ -126,8 +126,6 @@ void TIniFile::save() const {
       if (SameName(e.section, section)) out += e.key + QLatin1Char('=') + e.value + QLatin1Char('\n');
     out += QLatin1Char('\n');
   }
-  QSaveFile f(m_path);
-  if (!f.open(QIODevice::WriteOnly) || f.write(out.toUtf8()) < 0 || !f.commit())
-    throw EZurError(QStringLiteral("Impossibile scrivere il file di impostazioni \"%1\": %2").arg(m_path, f.errorString()),
-                    EZurError::Kind::File, m_path);
+  // A settings file half written on a full disk would lose every setting.
+  zur::WriteFileAtomically(m_path, out.toUtf8());
 }
