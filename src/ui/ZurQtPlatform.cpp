@@ -199,7 +199,7 @@ void TZurQtPlatform::ShowWaitWindow(bool on) {
       WaitWindow().ResetProgress();
       WaitWindow().show();
       WaitWindow().raise();
-      ProcessMessages();
+      QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
   } else if (m_waitWindowDepth > 0 && --m_waitWindowDepth == 0) {
     WaitWindow().hide();
@@ -213,7 +213,12 @@ void TZurQtPlatform::WaitProgress(qint64 done, qint64 total) {
 }
 
 void TZurQtPlatform::ProcessMessages() {
+  // Long work calls this between its steps, often many times a frame; the
+  // screen needs a pass only every few hundredths of a second, and each pass
+  // repaints whatever changed since the last one (every new line of a log).
+  if (m_lastPass.isValid() && m_lastPass.elapsed() < kPassIntervalMs) return;
   QApplication::processEvents(QEventLoop::AllEvents, 50);
+  m_lastPass.start();
 }
 
 void TZurQtPlatform::ShowInfo(const QStringList& lines) {

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -29,7 +30,10 @@ public:
   // How far the work behind the wait window has come (done of total; 0 or
   // less: unknown); nothing while the wait window is not up.
   void WaitProgress(qint64 done, qint64 total) override;
+  // Repaints and handles input, at most one pass every kPassIntervalMs:
+  // calls in between return at once.
   void ProcessMessages() override;
+  static constexpr int kPassIntervalMs = 40;
   void ShowInfo(const QStringList& lines) override;
   int RunAndWait(const QString& program, const QStringList& arguments) override;
   int ChooseDeclaration(TZurChoiceMode mode, TClientDataSet& frontespizio) override;
@@ -50,6 +54,7 @@ private:
   int m_waitCursorDepth = 0;
   int m_waitWindowDepth = 0;
   TfmNymWait* m_wait = nullptr;
+  QElapsedTimer m_lastPass;
 };
 
 // Converts "\n\r" and "\r\n" of the program's texts into the line breaks a
