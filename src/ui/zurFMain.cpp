@@ -7,7 +7,10 @@
 #include "platform/ZurError.h"
 #include "platform/ZurSettings.h"
 #include "platform/zurUGlobal.h"
+#include "print/zurLayoutTools.h"
 #include "telematic/zurMFileTelIRAP.h"
+#include "ui/zurFImport.h"
+#include "ui/zurFPaginePDF.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -122,8 +125,7 @@ void TfmZurMain::BuildMenu() {
       mnFile, QStringLiteral("&Salva"), [this] { Save(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
   mnFile->addSeparator();
   miImport = AddItem(
-      mnFile, QStringLiteral("I&mport"), [this] { FunctionPending(QStringLiteral("Import")); },
-      QKeySequence(Qt::CTRL | Qt::Key_I));
+      mnFile, QStringLiteral("I&mport"), [this] { Import(); }, QKeySequence(Qt::CTRL | Qt::Key_I));
   mnStampa = mnFile->addMenu(QStringLiteral("Stam&pa"));
   miStampa = mnStampa->menuAction();
   miStampaFrontespizio = AddItem(mnStampa, QStringLiteral("&Frontespizio"), [this] { Print(0); });
@@ -180,21 +182,29 @@ void TfmZurMain::BuildDevMenu() {
   auto pending = [this](const QString& caption) {
     return AddItem(mnDev, caption, [this, caption] { FunctionPending(caption); });
   };
+  // The frame tools wait for the frames: they collect the fields of the
+  // frame that last had the focus.
   pending(QStringLiteral("Salva lista DataField con nome..."));
   pending(QStringLiteral("Crea Dataset - XML di struttura con nome..."));
   QMenu* tel = mnDev->addMenu(QStringLiteral("Crea XML per il file telematico"));
-  for (const char* rec : {"Tutti i record", "RecordA", "RecordB", "RecordC", "RecordI", "RecordZ"}) {
-    const QString caption = QString::fromLatin1(rec);
-    AddItem(tel, caption, [this, caption] {
-      FunctionPending(QStringLiteral("Crea XML per il file telematico - ") + caption);
-    });
-  }
+  AddItem(tel, QStringLiteral("Tutti i record"), [] {
+    zurlayout::CreateRecordLayoutXml(QLatin1Char('A'));
+    zurlayout::CreateRecordLayoutXml(QLatin1Char('B'));
+  });
+  for (const char letter : {'A', 'B', 'C', 'I', 'Z'})
+    AddItem(tel, QStringLiteral("Record") + QLatin1Char(letter),
+            [letter] { zurlayout::CreateRecordLayoutXml(QLatin1Char(letter)); });
   mnDev->addSeparator();
-  pending(QStringLiteral("Carica l'XML delle stampe da IRAP 2004"));
-  AddItem(mnDev, QStringLiteral("Crea \"template.pdf\" per le stampe"),
-          [this] { m_dati.CreatePrintTemplate(); });
+  AddItem(mnDev, QStringLiteral("Carica l'XML delle stampe da IRAP 2004"),
+          [] { zurlayout::ExtractOldPrintLayout(); });
+  AddItem(mnDev, QStringLiteral("Crea \"template.pdf\" per le stampe"), [this] {
+    if (!m_dati.CreatePrintTemplate()) VxShowMessage(zurlayout::Annullato(), TMsgDlgType::Information);
+  });
   mnDev->addSeparator();
-  pending(QStringLiteral("Esporta pagine da PDF"));
+  AddItem(mnDev, QStringLiteral("Esporta pagine da PDF"), [this] {
+    TfmZurPaginePDF dialog(this);
+    dialog.exec();
+  });
   mnDev->menuAction()->setVisible(false);
 }
 
@@ -271,6 +281,11 @@ std::optional<bool> TfmZurMain::SaveWithChecks() {
 
 void TfmZurMain::Save() {
   SaveWithChecks();
+}
+
+void TfmZurMain::Import() {
+  TfmZurImport dialog(m_dati, m_app.Params(), this);
+  dialog.exec();
 }
 
 void TfmZurMain::Print(int group) {

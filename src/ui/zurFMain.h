@@ -40,6 +40,8 @@ public:
   // in the datasets with the modified flag set.
   std::optional<bool> SaveWithChecks();
   void Save();
+  // "I&mport": the import window over the open declaration.
+  void Import();
   // 0 Frontespizio, 1 Quadro IK, 2 Quadro IR, 3 Quadro IS.
   void Print(int group);
   void CreaFileTelematico();

@@ -33,11 +33,15 @@ public:
 
   void AnswerMessage(TModalResult r) { m_answers.push_back(r); }
   void AnswerInput(const QString& v, bool ok = true) { m_inputs.push_back({v, ok}); }
+  // The next file dialog picks path; an empty path cancels it.
+  void AnswerFile(const QString& path) { m_files.push_back(path); }
 
   std::vector<Message> messages;
   QStringList inputPrompts;
   QStringList opened;
   std::vector<QStringList> infos;
+  // The titles of the file dialogs shown, "Salva: " or "Apri: " before each.
+  QStringList fileDialogs;
 
   TModalResult MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) override {
     messages.push_back({text, type, buttons});
@@ -61,6 +65,19 @@ public:
     if (ok) value = v;
     return ok;
   }
+  bool PromptForFileName(QString& fileName, const QString&, const QString& defaultExt, const QString& title,
+                         const QString&, bool saveDialog) override {
+    fileDialogs << (saveDialog ? QStringLiteral("Salva: ") : QStringLiteral("Apri: ")) + title;
+    if (m_files.empty()) {
+      ADD_FAILURE() << "finestra di file senza risposta: " << title.toStdString();
+      return false;
+    }
+    const QString chosen = m_files.front();
+    m_files.pop_front();
+    if (chosen.isEmpty()) return false;
+    fileName = saveDialog ? WithDefaultExt(chosen, defaultExt) : chosen;
+    return true;
+  }
   void OpenDocument(const QString& path) override { opened << path; }
   void ShowInfo(const QStringList& lines) override { infos.push_back(lines); }
   QStringList MessageTexts() const {
@@ -74,12 +91,14 @@ public:
     inputPrompts.clear();
     opened.clear();
     infos.clear();
+    fileDialogs.clear();
   }
-  bool Exhausted() const { return m_answers.empty() && m_inputs.empty(); }
+  bool Exhausted() const { return m_answers.empty() && m_inputs.empty() && m_files.empty(); }
 
 private:
   std::deque<TModalResult> m_answers;
   std::deque<std::pair<QString, bool>> m_inputs;
+  std::deque<QString> m_files;
 };
 
 // Runs action on the next modal window once it is up (the test's hand on the
