@@ -104,8 +104,12 @@ QString Value(const TField& f, TRule rule, TXMLNode& target) {
     const QDate d = DateOf(f);
     return d.isValid() ? MeseAnno(d.toString(QStringLiteral("dd/MM/yyyy")), 6) : QString();
   }
-  case TRule::F:
-    return f.AsString().trimmed().isEmpty() ? QStringLiteral("0") : QStringLiteral("1");
+  case TRule::F: {
+    // A signature box of the frames stores "0" when it is not ticked: that is
+    // no signature, like an empty field.
+    const QString text = f.AsString().trimmed();
+    return text.isEmpty() || text == QLatin1String("0") ? QStringLiteral("0") : QStringLiteral("1");
+  }
   case TRule::Raw:
     return f.AsString();
   case TRule::Anno: {

@@ -21,7 +21,7 @@ enum class TRule : unsigned char {
   I,     // the field's integer value (amounts rounded to whole euros)
   D,     // date as ddmmyyyy
   MY,    // date as mmyyyy
-  F,     // 1 when the trimmed text is not empty, else 0
+  F,     // 0 when the trimmed text is empty or "0" (an unticked box), else 1
   Raw,   // the stored text unchanged
   Anno,  // integer; from 2001 on, the last two digits of the year (2023 -> 23)
   Denom, // the name of the taxpayer, cleaned (TestoPulito, capitals, no degree sign)

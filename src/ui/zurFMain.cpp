@@ -3,12 +3,15 @@
 #include "app/ZurApplication.h"
 #include "db/ZurConnection.h"
 #include "declaration/zurMDati.h"
+#include "forms/ZurFormDescription.h"
 #include "platform/Platform.h"
 #include "platform/ZurError.h"
 #include "platform/ZurSettings.h"
 #include "platform/zurUGlobal.h"
 #include "print/zurLayoutTools.h"
 #include "telematic/zurMFileTelIRAP.h"
+#include "ui/zurDecorate.h"
+#include "ui/zurFFrames.h"
 #include "ui/zurFImport.h"
 #include "ui/zurFPaginePDF.h"
 
@@ -26,24 +29,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// What stands on a page until its frame is built: the page's name and what
-// will fill it, so a clerk never takes an empty page for lost data.
-QWidget* FramePlaceholder(const QString& objectName, const QString& title, QWidget* parent) {
-  auto* page = new QWidget(parent);
-  auto* layout = new QVBoxLayout(page);
-  auto* label = new QLabel(page);
-  label->setObjectName(objectName);
-  label->setAlignment(Qt::AlignCenter);
-  label->setWordWrap(true);
-  label->setText(
-      QStringLiteral("<h2>%1</h2><p>I campi di questa sezione arriveranno con la maschera di "
-                     "inserimento dati.</p><p>I dati della dichiarazione si possono già importare, "
-                     "controllare e stampare con zur24-cli.</p>")
-          .arg(title.toHtmlEscaped()));
-  layout->addWidget(label);
-  return page;
-}
 
 QString WithoutPassword(const QString& url) {
   if (!url.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive)) return QDir::toNativeSeparators(url);
@@ -81,18 +66,20 @@ TfmZurMain::~TfmZurMain() = default;
 void TfmZurMain::BuildPages() {
   paMain = new QTabWidget(this);
   paMain->setObjectName(QStringLiteral("paMain"));
-  tsFrontespizio =
-      FramePlaceholder(QStringLiteral("frZurFrontespizio1"), QStringLiteral("Frontespizio"), paMain);
-  tsIK = FramePlaceholder(QStringLiteral("frZurQuadroIK1"), QStringLiteral("Quadro IK"), paMain);
-  tsIR = FramePlaceholder(QStringLiteral("frZurQuadroIR1"), QStringLiteral("Quadro IR 1-31 / 41"), paMain);
-  tsIRVar =
-      FramePlaceholder(QStringLiteral("frZurQuadroIRVar1"), QStringLiteral("Quadro IR 32 - 40"), paMain);
-  tsIS = FramePlaceholder(QStringLiteral("frZurQuadroRX1"), QStringLiteral("Quadro IS"), paMain);
-  tsFrontespizio->setObjectName(QStringLiteral("tsFrontespizio"));
-  tsIK->setObjectName(QStringLiteral("tsIK"));
-  tsIR->setObjectName(QStringLiteral("tsIR"));
-  tsIRVar->setObjectName(QStringLiteral("tsIRVar"));
-  tsIS->setObjectName(QStringLiteral("tsIS"));
+  // The frames are laid out from the installed form description; a damaged
+  // or missing description stops start-up with a message naming the file.
+  const zurform::TZurFormDescription form = zurform::TZurFormDescription::Load();
+  auto page = [&](const char* name) { return *form.Page(QLatin1String(name)); };
+  frZurFrontespizio1 = new TfrZurFrontespizio(page("Frontespizio"), paMain);
+  frZurQuadroIK1 = new TfrZurQuadroIK(page("QuadroIK"), paMain);
+  frZurQuadroIR1 = new TfrZurQuadroIR(page("QuadroIR"), paMain);
+  frZurQuadroIRVar1 = new TfrZurQuadroIRVar(page("QuadroIRVar"), paMain);
+  frZurQuadroRX1 = new TfrZurQuadroIS(page("QuadroIS"), paMain);
+  tsFrontespizio = frZurFrontespizio1;
+  tsIK = frZurQuadroIK1;
+  tsIR = frZurQuadroIR1;
+  tsIRVar = frZurQuadroIRVar1;
+  tsIS = frZurQuadroRX1;
   paMain->addTab(tsFrontespizio, QStringLiteral("Frontespizio"));
   paMain->addTab(tsIK, QStringLiteral("Quadro IK"));
   paMain->addTab(tsIR, QStringLiteral("Quadro IR 1-31 / 41"));
@@ -231,8 +218,24 @@ void TfmZurMain::EnterFirstDeclaration() {
 }
 
 void TfmZurMain::BindFrames() {
-  // The frames bind their data sources to the five datasets here once they
-  // exist; the placeholders hold no data.
+  const std::pair<TZurDataSource*, TClientDataSet*> bindings[] = {
+      {&frZurFrontespizio1->dsMain, &m_dati.cdsFrontespizio}, {&frZurQuadroRX1->dsMain, &m_dati.cdsQuadroIS},
+      {&frZurQuadroIK1->dsMain, &m_dati.cdsQuadroIK},         {&frZurQuadroIR1->dsMain, &m_dati.cdsQuadroIR},
+      {&frZurQuadroIRVar1->dsMain, &m_dati.cdsQuadroIRVar}};
+  try {
+    for (const auto& [source, dataSet] : bindings)
+      if (!source->DataSet()) source->Attach(dataSet);
+  } catch (const EZurError& e) {
+    VxShowMessage(QStringLiteral("Errore bloccante durante l'assegnazione dei dati: \n\r") + e.message(),
+                  TMsgDlgType::Error);
+    UnbindFrames();
+  }
+}
+
+void TfmZurMain::UnbindFrames() {
+  for (TZurDataSource* source : {&frZurFrontespizio1->dsMain, &frZurQuadroRX1->dsMain, &frZurQuadroIK1->dsMain,
+                                 &frZurQuadroIR1->dsMain, &frZurQuadroIRVar1->dsMain})
+    source->Attach(nullptr);
 }
 
 void TfmZurMain::AfterLifecycleCommand() {
@@ -254,11 +257,13 @@ void TfmZurMain::AfterLifecycleCommand() {
 void TfmZurMain::New() {
   m_dati.New();
   AfterLifecycleCommand();
+  frZurFrontespizio1->ClearSex();
 }
 
 void TfmZurMain::Open() {
   m_dati.Open();
   AfterLifecycleCommand();
+  frZurFrontespizio1->ShowSex();
 }
 
 void TfmZurMain::Delete() {
@@ -386,6 +391,7 @@ void TfmZurMain::ShowAbout() {
 // --- events ---------------------------------------------------------------------------------------
 
 void TfmZurMain::PageChanged(int index) {
+  if (index == pgIRVar) frZurQuadroIRVar1->GoFirstRow();
   if (index == pgIR)
     VxShowMessage(
         QStringLiteral("Attenzione i dati di queste sezioni devono essere compilati solo in casi "
@@ -398,6 +404,7 @@ void TfmZurMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_shown) return;
   m_shown = true;
+  DecorateDataControls(this);
   StatusPanel->setText(QStringLiteral("Provvedimento di approvazione del 14/03/2025"));
   // The show handler's work asks questions and opens documents; it runs once
   // the window is on screen, so its dialogs have a parent to sit on.

@@ -12,6 +12,11 @@ class QTimer;
 class QWidget;
 class TZurApplication;
 class TdmZurDati;
+class TfrZurFrontespizio;
+class TfrZurQuadroIK;
+class TfrZurQuadroIR;
+class TfrZurQuadroIRVar;
+class TfrZurQuadroIS;
 
 // The declaration window: five pages for the cover page and the quadri, the
 // main menu with the lifecycle commands (new, open, save, delete), printing,
@@ -71,6 +76,11 @@ public:
   QWidget* tsIR;
   QWidget* tsIRVar;
   QWidget* tsIS;
+  TfrZurFrontespizio* frZurFrontespizio1;
+  TfrZurQuadroIK* frZurQuadroIK1;
+  TfrZurQuadroIR* frZurQuadroIR1;
+  TfrZurQuadroIRVar* frZurQuadroIRVar1;
+  TfrZurQuadroIS* frZurQuadroRX1;
   QLabel* StatusPanel;
   QTimer* tiResize;
 
@@ -117,7 +127,10 @@ private:
   void Guard(const std::function<void()>& command);
   QAction* AddItem(QMenu* menu, const QString& caption, const std::function<void()>& command,
                    const QKeySequence& shortcut = {});
+  // Attaches every frame's data source that has no dataset yet to its
+  // dataset; a failure is shown and leaves all five unbound.
   void BindFrames();
+  void UnbindFrames();
   void AfterLifecycleCommand();
   bool CloseQuery();
   void PageChanged(int index);

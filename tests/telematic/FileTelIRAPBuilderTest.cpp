@@ -84,7 +84,11 @@ TEST_F(TTelBuilder, DomicileChangeDateIsMonthAndYear) {
 }
 
 TEST_F(TTelBuilder, AuditorWithOnlyFiscalCodeHasNoSoggettoAndFollowsTheSignature) {
-  Front({{"SIRAPCODFISCONTRCONTABILE2", Q(" bncgpp80a01h501z ")}, {"SIRAPFIRMAATTEST2", Q("X")}});
+  // An unticked signature box of the frame stores "0": no signature.
+  Front({{"SIRAPCODFISCONTRCONTABILE2", Q(" bncgpp80a01h501z ")},
+         {"SIRAPFIRMAATTEST2", Q("X")},
+         {"SIRAPFIRMAINCCONTRCONTABILE2", Q("0")},
+         {"SIRAPFIRMADICHIARANTE", Q("0")}});
   AgreeingBoxes();
   const QStringList firma = Element(Run(), Q("ir:FirmaDichiarazione"));
   ASSERT_GE(firma.size(), 7);

@@ -117,7 +117,7 @@ TEST_F(TZurMainTest, FirstRunCreatesTheSchoolsDeclarationAndTheMenuFollowsItsRul
                                Q("Quadro IR 32 - 40"), Q("Quadro IS")}));
   for (const char* name :
        {"frZurFrontespizio1", "frZurQuadroIK1", "frZurQuadroIR1", "frZurQuadroIRVar1", "frZurQuadroRX1"})
-    EXPECT_NE(w->paMain->findChild<QLabel*>(Q(name)), nullptr) << name;
+    EXPECT_NE(w->paMain->findChild<QWidget*>(Q(name)), nullptr) << name;
 
   EXPECT_EQ(Captions(w->mnFile),
             (QStringList{Q("&Nuovo"), Q("&Apri"), Q("&Elimina"), Q("Chiudi (nascosta)"), Q("-"), Q("&Salva"),
