@@ -11,6 +11,7 @@
 #include "print/zurLayoutTools.h"
 #include "telematic/zurMFileTelIRAP.h"
 #include "ui/zurDecorate.h"
+#include "ui/zurFFileTelematico.h"
 #include "ui/zurFFrames.h"
 #include "ui/zurFImport.h"
 #include "ui/zurFPaginePDF.h"
@@ -219,8 +220,10 @@ void TfmZurMain::EnterFirstDeclaration() {
 
 void TfmZurMain::BindFrames() {
   const std::pair<TZurDataSource*, TClientDataSet*> bindings[] = {
-      {&frZurFrontespizio1->dsMain, &m_dati.cdsFrontespizio}, {&frZurQuadroRX1->dsMain, &m_dati.cdsQuadroIS},
-      {&frZurQuadroIK1->dsMain, &m_dati.cdsQuadroIK},         {&frZurQuadroIR1->dsMain, &m_dati.cdsQuadroIR},
+      {&frZurFrontespizio1->dsMain, &m_dati.cdsFrontespizio},
+      {&frZurQuadroRX1->dsMain, &m_dati.cdsQuadroIS},
+      {&frZurQuadroIK1->dsMain, &m_dati.cdsQuadroIK},
+      {&frZurQuadroIR1->dsMain, &m_dati.cdsQuadroIR},
       {&frZurQuadroIRVar1->dsMain, &m_dati.cdsQuadroIRVar}};
   try {
     for (const auto& [source, dataSet] : bindings)
@@ -233,8 +236,9 @@ void TfmZurMain::BindFrames() {
 }
 
 void TfmZurMain::UnbindFrames() {
-  for (TZurDataSource* source : {&frZurFrontespizio1->dsMain, &frZurQuadroRX1->dsMain, &frZurQuadroIK1->dsMain,
-                                 &frZurQuadroIR1->dsMain, &frZurQuadroIRVar1->dsMain})
+  for (TZurDataSource* source :
+       {&frZurFrontespizio1->dsMain, &frZurQuadroRX1->dsMain, &frZurQuadroIK1->dsMain,
+        &frZurQuadroIR1->dsMain, &frZurQuadroIRVar1->dsMain})
     source->Attach(nullptr);
 }
 
@@ -322,7 +326,12 @@ void TfmZurMain::Print(int group) {
 
 void TfmZurMain::CreaFileTelematico() {
   const std::optional<bool> passed = SaveWithChecks();
-  if (passed.value_or(false)) FunctionPending(QStringLiteral("Creazione file telematico"));
+  if (!passed.value_or(false)) return;
+  // The program's telematic module when the host gave one; the module keeps
+  // nothing between runs, so one of the window's own serves the same.
+  TdmZurFileTelIRAP own(m_dati);
+  TfmZurFileTelematico dialog(m_fileTel ? *m_fileTel : own, m_dati, this);
+  dialog.exec();
 }
 
 void TfmZurMain::FunctionPending(const QString& caption) {

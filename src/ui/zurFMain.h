@@ -12,6 +12,7 @@ class QTimer;
 class QWidget;
 class TZurApplication;
 class TdmZurDati;
+class TdmZurFileTelIRAP;
 class TfrZurFrontespizio;
 class TfrZurQuadroIK;
 class TfrZurQuadroIR;
@@ -49,7 +50,11 @@ public:
   void Import();
   // 0 Frontespizio, 1 Quadro IK, 2 Quadro IR, 3 Quadro IS.
   void Print(int group);
+  // "Crea&zione file telematico": the save with checks and, only when every
+  // check passed, the telematic file dialog.
   void CreaFileTelematico();
+  // The program's telematic-file module, which the dialog runs.
+  void SetFileTelIRAP(TdmZurFileTelIRAP* modulo) { m_fileTel = modulo; }
   void OpenErrorDetail();
   void OpenReleaseNotes();
   void OpenInstructions();
@@ -137,5 +142,6 @@ private:
 
   TZurApplication& m_app;
   TdmZurDati& m_dati;
+  TdmZurFileTelIRAP* m_fileTel = nullptr;
   bool m_shown = false;
 };

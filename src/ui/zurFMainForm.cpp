@@ -77,6 +77,7 @@ TfmZurMain* TfmZurMainForm::StartUp() {
     }
     if (!started) return nullptr;
     m_main = std::make_unique<TfmZurMain>(*m_app);
+    m_main->SetFileTelIRAP(m_fileTel.get());
     m_main->setWindowTitle(zur::ApplicationTitle());
     m_main->EnterFirstDeclaration();
     m_main->show();

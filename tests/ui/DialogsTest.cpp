@@ -4,11 +4,14 @@
 #include "db/FamilySchema.h"
 #include "db/ZurQuery.h"
 #include "declaration/ZurCatalogue.h"
+#include "declaration/ZurDeclarationJson.h"
 #include "declaration/zurMDati.h"
 #include "platform/zurUGlobal.h"
 #include "print/PrintTestSupport.h"
+#include "support/DeclarationFixture.h"
 #include "support/TestDatabase.h"
 #include "ui/UiTestSupport.h"
+#include "ui/zurFFileTelematico.h"
 #include "ui/zurFImport.h"
 #include "ui/zurFMain.h"
 #include "ui/zurFMainForm.h"
@@ -19,6 +22,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -515,5 +519,171 @@ TEST_F(TDialogsTest, DeveloperMenuWritesOnlyTheFilesChosen) {
   const QStringList written = QDir(m_out.path()).entryList(QDir::Files, QDir::Name);
   EXPECT_EQ(written, QStringList({Q("nuovo.xml"), Q("recordA.txt"), Q("recordA.xml"), Q("recordB.txt"),
                                   Q("recordB.xml"), Q("template.pdf"), Q("vecchio.xml")}));
+  EXPECT_TRUE(platform.Exhausted());
+}
+
+namespace {
+
+// A declaration whose checks pass, quadro IK only and boxes that agree: the
+// telematic file is written without questions.
+constexpr const char* kPassingDeclaration = R"({"cdsFrontespizio": {
+  "DIRAPPERIODOIMPOSTADAL": "2024-01-01", "DIRAPPERIODOIMPOSTAAL": "2024-12-31", "LIRAPSESSO": "M",
+  "SIRAPCODCARICA": "1", "SIRAPCODFISRAPFIRMATARIO": "RSSMRA70A01H501U", "SIRAPNATURAGIURIDICA": "51",
+  "SIRAPSITUAZIONE": "1", "SIRAPSTATO": "1", "SIRAPCOGNOME": "Rossi", "SIRAPNOME": "Mario",
+  "DIRAPDATANASCITA": "1970-01-01", "SIRAPCOMUNENASCITA": "Roma", "SIRAPPROVINCIANASCITA": "RM",
+  "SIRAPDENOM": "Istituto Betulle", "LIRAPIK": "1", "LIRAPIR": "0", "LIRAPIS": "0"},
+ "cdsQuadroIK": {"FIKVALIRAP1": 1200, "FIKVALIRAP5": 1200, "FIKAMMONTARE27": 1200, "FIKBASEIMP37": 1200}})";
+
+} // namespace
+
+TEST_F(TDialogsTest, TelematicFileProposesTheSupplierChecksTheMandatoryDataAndRuns) {
+  TfmZurMain* w = Start();
+  ASSERT_NE(w, nullptr);
+  SetDeclarationJson(Dati(), ParseDeclarationJson(kPassingDeclaration, Q("test")));
+  TClientDataSet& f = Dati().cdsFrontespizio;
+  const auto field = [&](const char* name) { return f.FieldByName(Q(name)).AsString(); };
+  const auto set = [&](const char* name, const QString& value) {
+    f.Edit();
+    f.FieldByName(Q(name)).SetAsString(value);
+    f.Post();
+  };
+  const QString checker = Root("USR/FR2024/Res/Dich/IRAP2025_logSchema.xml");
+  const auto putChecker = [&] {
+    QDir().mkpath(QFileInfo(checker).absolutePath());
+    Write(checker, "<esito/>");
+  };
+  const QString mandatory = Q("I dati : \"Tipo fornitore\" e  \"codice fiscale fornitore\" sono campi "
+                              "obbligatori.\n\rImpossibile creare il file telematico");
+
+  // The supplier proposed on show: the intermediary first, then the
+  // taxpayer, then the signatory; a supplier already there stays.
+  TdmZurFileTelIRAP modulo(Dati());
+  const auto proposed = [&] {
+    TfmZurFileTelematico d(modulo, Dati(), w);
+    d.show();
+    QApplication::processEvents();
+    EXPECT_EQ(d.deCodFiscaleFornitore->text(), field("SIRAPCODFISFORNITORE"));
+    EXPECT_EQ(d.deTipoFornitore->text(), field("SIRAPTIPOFORNITORE"));
+    EXPECT_EQ(d.deTipoFornitore->Tag, 12);
+    return field("SIRAPCODFISFORNITORE");
+  };
+  set("SIRAPCODFISINTERMEDIARIO", Q("CRSNNA75B41F205X"));
+  EXPECT_EQ(proposed(), Q("CRSNNA75B41F205X"));
+  EXPECT_EQ(field("SIRAPTIPOFORNITORE"), Q("01"));
+  EXPECT_NE(f.State(), TDataSetState::Edit) << "le proposte sono registrate subito";
+  set("SIRAPCODFISFORNITORE", QString());
+  set("SIRAPCODFISINTERMEDIARIO", QString());
+  EXPECT_EQ(proposed(), Q(kSchool));
+  set("SIRAPCODFISFORNITORE", Q("BNCLRA80C41L219Y"));
+  set("SIRAPTIPOFORNITORE", Q("10"));
+  EXPECT_EQ(proposed(), Q("BNCLRA80C41L219Y"));
+  EXPECT_EQ(field("SIRAPTIPOFORNITORE"), Q("10"));
+  set("SIRAPCODFISFORNITORE", QString());
+  set("SIRAPTIPOFORNITORE", QString());
+  TdmZurDati signatoryOnly;
+  zurtest::OpenCatalogueDeclaration(signatoryOnly);
+  {
+    TClientDataSet& s = signatoryOnly.cdsFrontespizio;
+    s.Edit();
+    s.FieldByName(Q("SIRAPCODFIS")).Clear();
+    s.FieldByName(Q("SIRAPCODFISRAPFIRMATARIO")).SetAsString(Q("RSSMRA70A01H501U"));
+    s.Post();
+    TdmZurFileTelIRAP other(signatoryOnly);
+    TfmZurFileTelematico d(other, signatoryOnly, w);
+    d.show();
+    QApplication::processEvents();
+    EXPECT_EQ(d.deCodFiscaleFornitore->text(), Q("RSSMRA70A01H501U"));
+  }
+
+  // From the menu: saved, checked, then the dialog over the supplier fields.
+  platform.Clear();
+  putChecker();
+  const QString out = Out("IRAP2025.xml");
+  Drive<TfmZurFileTelematico>(
+      [&] { w->miCreaFileTel->trigger(); },
+      [&](TfmZurFileTelematico& d) {
+        EXPECT_TRUE(platform.infos.empty()) << "i controlli del salvataggio sono superati";
+        EXPECT_EQ(d.windowTitle(), Q("File telematico"));
+        EXPECT_EQ(d.size(), QSize(441, 169));
+        EXPECT_TRUE(d.buCreaFileTelematico->isDefault());
+        EXPECT_EQ(d.deCodFiscaleFornitore->text(), Q(kSchool));
+        EXPECT_EQ(d.deTipoFornitore->text(), Q("01"));
+
+        // Each mandatory datum, emptied by the clerk: the error, the dialog stays.
+        const auto clearAndCreate = [&](QLineEdit* edit) {
+          platform.Clear();
+          edit->setFocus();
+          edit->selectAll();
+          QTest::keyClick(edit, Qt::Key_Backspace);
+          QTest::mouseClick(d.buCreaFileTelematico, Qt::LeftButton);
+          EXPECT_TRUE(d.isVisible());
+          EXPECT_TRUE(platform.fileDialogs.isEmpty());
+        };
+        clearAndCreate(d.deTipoFornitore);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, mandatory);
+        EXPECT_EQ(platform.messages[0].type, TMsgDlgType::Error);
+        EXPECT_FALSE(QFileInfo::exists(checker)) << "il risultato del controllo è tolto anche qui";
+        putChecker();
+        QTest::keyClicks(d.deTipoFornitore, Q("01"));
+        clearAndCreate(d.deCodFiscaleFornitore);
+        EXPECT_EQ(platform.MessageTexts(), QStringList{mandatory});
+        putChecker();
+        QTest::keyClicks(d.deCodFiscaleFornitore, Q("crsnna75b41f205x"));
+        EXPECT_EQ(field("SIRAPCODFISFORNITORE"), Q("CRSNNA75B41F205X")) << "maiuscolo, scritto nel campo";
+        set("SIRAPDENOM", QString());
+        platform.Clear();
+        QTest::mouseClick(d.buCreaFileTelematico, Qt::LeftButton);
+        EXPECT_EQ(
+            platform.MessageTexts(),
+            QStringList{Q("La \"Denominazione o ragione sociale\" dei \"Soggetti diversi dalle persone "
+                          "fisiche\" è un campo obbligatorio.\r\nImpossibile creare il file telematico")});
+        EXPECT_TRUE(d.isVisible());
+        set("SIRAPDENOM", Q("Istituto Betulle"));
+
+        // A run that fails (a folder for a file): its message, the dialog
+        // stays, the checker's earlier result too.
+        putChecker();
+        platform.Clear();
+        QDir().mkpath(Out("cartella.xml"));
+        platform.AnswerFile(Out("cartella.xml"));
+        QTest::mouseClick(d.buCreaFileTelematico, Qt::LeftButton);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].type, TMsgDlgType::Error);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_TRUE(QFileInfo::exists(checker));
+
+        // The run: the save dialog, the file, the message, the checker's result gone.
+        platform.Clear();
+        platform.AnswerFile(out);
+        QTest::keyClick(d.deCodFiscaleFornitore, Qt::Key_Return);
+        EXPECT_EQ(platform.fileDialogs.size(), 1);
+        EXPECT_EQ(platform.MessageTexts(),
+                  QStringList{Q("Creazione file telematico terminata con successo.")});
+        EXPECT_FALSE(d.isVisible());
+      });
+  EXPECT_FALSE(QFileInfo::exists(checker));
+  const QString text = QString::fromUtf8(ReadAll(out));
+  EXPECT_TRUE(text.contains(
+      Q("\r\n      <tm:CodiceFiscaleFornitore>CRSNNA75B41F205X</tm:CodiceFiscaleFornitore>\r\n")))
+      << text.left(600).toStdString();
+  EXPECT_TRUE(Dati().Modified()) << "il fornitore si salva con la dichiarazione";
+
+  // The save dialog cancelled: the cancelled message, no file, the
+  // checker's result removed all the same.
+  ASSERT_TRUE(Dati().SaveAll(false));
+  putChecker();
+  platform.Clear();
+  Drive<TfmZurFileTelematico>([&] { w->miCreaFileTel->trigger(); },
+                              [&](TfmZurFileTelematico& d) {
+                                platform.AnswerFile(QString());
+                                QTest::mouseClick(d.buCreaFileTelematico, Qt::LeftButton);
+                                EXPECT_EQ(platform.MessageTexts(),
+                                          QStringList{Q("Creazione file telematico annullata.")});
+                                EXPECT_FALSE(d.isVisible());
+                              });
+  EXPECT_FALSE(QFileInfo::exists(checker));
+  EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+            QStringList({Q("IRAP2025.xml"), Q("cartella.xml")}));
   EXPECT_TRUE(platform.Exhausted());
 }
