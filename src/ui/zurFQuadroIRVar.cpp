@@ -205,6 +205,7 @@ void TfrZurQuadroIRVar::Repaint() {
   std::vector<std::map<QString, QString>> values(kBlocks);
   if (active && state == TDataSetState::Browse && count > 0 && !ds->ControlsDisabled()) {
     TDetachedEvents detached(*ds);
+    const bool eof = ds->Eof(), bof = ds->Bof();
     ds->DisableControls();
     for (int b = 0; b < kBlocks; ++b) {
       const int recNo = m_top + b;
@@ -219,6 +220,11 @@ void TfrZurQuadroIRVar::Repaint() {
       }
     }
     ds->SetRecNo(current);
+    // A loop over the rows (the save's removal of empty rows) that has just
+    // stepped past the last one, or before the first, must find itself there
+    // again: otherwise it never ends.
+    if (eof) ds->Next();
+    if (bof) ds->Prior();
     ds->EnableControls();
   }
 
