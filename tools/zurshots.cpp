@@ -2,30 +2,40 @@
 // (offscreen unless a display is asked for) and writes a PNG of the main
 // window on each page, of its menus and of every window and dialog the clerk
 // meets: the input box of a new declaration, the choice in both modes, the
-// information window, the wait and search windows, the warnings and the
-// close query. Look at them after changing a window.
+// information window, the import with its log, the telematic file, the wait
+// and search windows, the developer menu and its page export, the warnings
+// and the close query. Look at them after changing a window.
 #include "db/FamilySchema.h"
 #include "db/VxSQLConnection.h"
 #include "declaration/ZurCatalogue.h"
+#include "declaration/ZurDeclarationJson.h"
 #include "declaration/zurMDati.h"
 #include "platform/zurUGlobal.h"
 #include "ui/ZurQtPlatform.h"
 #include "ui/nymFRicerca.h"
 #include "ui/nymFWait.h"
+#include "ui/zurFFileTelematico.h"
+#include "ui/zurFImport.h"
 #include "ui/zurFInfo.h"
 #include "ui/zurFMain.h"
 #include "ui/zurFMainForm.h"
+#include "ui/zurFPaginePDF.h"
 #include "ui/zurFScegliIrap.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -74,6 +84,14 @@ void Answer(QWidget* dialog, const QString& text) {
     input->accept();
   }
 }
+
+// A declaration of the demo school whose checks pass, for the telematic file.
+constexpr const char* kDeclaration = R"({"cdsFrontespizio": {
+  "DIRAPPERIODOIMPOSTADAL": "2024-01-01", "DIRAPPERIODOIMPOSTAAL": "2024-12-31", "LIRAPSESSO": "M",
+  "SIRAPCODCARICA": "1", "SIRAPCODFISRAPFIRMATARIO": "RSSMRA70A01H501U", "SIRAPNATURAGIURIDICA": "51",
+  "SIRAPSITUAZIONE": "1", "SIRAPSTATO": "1", "SIRAPCOGNOME": "Rossi", "SIRAPNOME": "Mario",
+  "DIRAPDATANASCITA": "1970-01-01", "SIRAPCOMUNENASCITA": "Roma", "SIRAPPROVINCIANASCITA": "RM",
+  "SIRAPDENOM": "Istituto Comprensivo Le Betulle", "LIRAPIK": "1", "LIRAPIR": "1", "LIRAPIS": "1"}})";
 
 // Documents are not opened while taking pictures.
 class TShotPlatform : public TZurQtPlatform {
@@ -126,6 +144,9 @@ int main(int argc, char** argv) {
   const QString installed = zur::RootDirFromExecutable(QCoreApplication::applicationFilePath());
   for (const char* dir : {"USR", "etc"})
     CopyTree(installed + QLatin1String(dir), root.filePath(QLatin1String(dir)));
+  // Developer mode, for the developer menu's windows.
+  QDir().mkpath(root.filePath(QStringLiteral("ETC/ZUR")));
+  QFile(root.filePath(QStringLiteral("ETC/ZUR/dev"))).open(QIODevice::WriteOnly);
   const QString db = root.filePath(QStringLiteral("USR/FRDati/zur24.sqlite"));
   QDir().mkpath(QFileInfo(db).absolutePath());
   QFile::remove(db);
@@ -183,10 +204,63 @@ int main(int argc, char** argv) {
   // The save with checks of a declaration still empty: its findings.
   NextModal(QStringLiteral("14-informazioni-controlli"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
   w->miSalva->trigger();
-  NextModal(QStringLiteral("15-funzione-in-arrivo"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
+  // The import of the whole year 2024 from the demo payroll: the window as
+  // it opens, then with the log of the finished import.
+  NextModal(QStringLiteral("15-import"), [](QWidget* d) {
+    auto* dlg = dynamic_cast<TfmZurImport*>(d);
+    if (dlg) {
+      dlg->spAnnoDal->setValue(2024);
+      dlg->SpAnnoAl->setValue(2024);
+      dlg->cbMeseDal->setCurrentIndex(0);
+      dlg->cbMeseAl->setCurrentIndex(11);
+      dlg->buImportaClick();
+      Shot(dlg, QStringLiteral("15a-import-terminato"));
+    }
+    Click(d, QStringLiteral("Esci"));
+  });
   w->miImport->trigger();
   NextModal(QStringLiteral("16-informazioni-su"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
   w->miInformazioni->trigger();
+
+  // The telematic file of a declaration whose checks pass: the window, the
+  // error of an empty supplier type, then cancelled.
+  TdmZurDati& dati = host.Application()->Dati();
+  SetDeclarationJson(dati, ParseDeclarationJson(kDeclaration, QStringLiteral("zurshots")));
+  // The imported value of production carried to the rows that must equal it.
+  TClientDataSet& ik = dati.cdsQuadroIK;
+  if (ik.State() == TDataSetState::Browse) ik.Edit();
+  for (const char* f : {"FIKAMMONTARE27", "FIKBASEIMP37"})
+    ik.FieldByName(QLatin1String(f))
+        .SetAsCurrency(ik.FieldByName(QStringLiteral("FIKVALIRAP5")).AsCurrency());
+  ik.Post();
+  NextModal(QStringLiteral("20-file-telematico"), [](QWidget* d) {
+    if (auto* dlg = dynamic_cast<TfmZurFileTelematico*>(d)) {
+      // The clerk empties the type: select all, Backspace.
+      dlg->deTipoFornitore->setFocus();
+      dlg->deTipoFornitore->selectAll();
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+      QApplication::sendEvent(dlg->deTipoFornitore, &press);
+      NextModal(QStringLiteral("20a-file-telematico-obbligatori"),
+                [](QWidget* m) { Click(m, QStringLiteral("OK")); });
+      dlg->buCreaFileTelematicoClick();
+    }
+    Click(d, QStringLiteral("Annulla"));
+  });
+  w->miCreaFileTel->trigger();
+
+  // The developer menu and its page export.
+  MenuShot(*w, w->mnDev, QStringLiteral("21-menu-dev"));
+  NextModal(QStringLiteral("22-copia-pagine-pdf"), [&root](QWidget* d) {
+    if (auto* dlg = dynamic_cast<TfmZurPaginePDF*>(d)) {
+      dlg->edFileName->setText(root.filePath(QStringLiteral("USR/FR2024/Res/CoordStp/IRAP_mod.pdf")));
+      dlg->edPersonalizza->setText(QStringLiteral("22,23"));
+      dlg->raPersonalizzate->setChecked(true);
+      Shot(dlg, QStringLiteral("22a-copia-pagine-pdf-personalizzate"));
+    }
+    Click(d, QStringLiteral("Chiudi"));
+  });
+  for (QAction* a : w->mnDev->actions())
+    if (a->text() == QStringLiteral("Esporta pagine da PDF")) a->trigger();
 
   platform.ShowWaitWindow(true);
   platform.WaitWindow().SetProgress(37000, 111000);
@@ -198,7 +272,6 @@ int main(int argc, char** argv) {
   search->cdsSearch.AddFieldDef(QStringLiteral("IIRAPID"), TFieldType::Integer);
   search->cdsSearch.AddFieldDef(QStringLiteral("SIRAPDENOM"), TFieldType::String, 60);
   search->cdsSearch.CreateDataSet();
-  TdmZurDati& dati = host.Application()->Dati();
   dati.cdsFrontespizio.SetFiltered(false);
   for (dati.cdsFrontespizio.First(); !dati.cdsFrontespizio.Eof(); dati.cdsFrontespizio.Next()) {
     search->cdsSearch.Append();

@@ -12,6 +12,7 @@
 #include "support/TestDatabase.h"
 #include "ui/UiTestSupport.h"
 #include "ui/zurFFileTelematico.h"
+#include "ui/zurFFrames.h"
 #include "ui/zurFImport.h"
 #include "ui/zurFMain.h"
 #include "ui/zurFMainForm.h"
@@ -241,6 +242,10 @@ TEST_F(TDialogsTest, ImportChecksThePeriodClampsTheYearsAndLogsLineByLine) {
         EXPECT_EQ(d.LogLines(), QStringList({Q("Lettura dati sede...OK"), Q("Import dati sostituto...OK")})
                                     << ClosingLines());
         EXPECT_EQ(Dati().cdsFrontespizio.FieldByName(Q("SIRAPSTATO")).AsString(), Q("1"));
+        EXPECT_EQ(Dati().cdsFrontespizio.FieldByName(Q("SIRAPCOMUNESL")).AsString(), Q("ROMA"));
+        auto* comune = qobject_cast<QLineEdit*>(w->frZurFrontespizio1->Control(Q("SIRAPCOMUNESL")));
+        ASSERT_NE(comune, nullptr);
+        EXPECT_EQ(comune->text(), Q("ROMA")) << "il frontespizio mostra i dati importati";
         EXPECT_TRUE(d.buEsci->isDefault());
         EXPECT_FALSE(d.buImporta->isDefault());
 
@@ -333,6 +338,12 @@ TEST_F(TDialogsTest, ImportChecksThePeriodClampsTheYearsAndLogsLineByLine) {
         EXPECT_FALSE(d.isVisible());
       });
   EXPECT_TRUE(platform.Exhausted());
+
+  // The imported regional row, shown by its frame, is saved with the rest.
+  platform.Clear();
+  w->miSalva->trigger();
+  EXPECT_FALSE(Dati().Modified());
+  EXPECT_EQ(Dati().cdsQuadroIRVar.RecordCount(), 1);
 }
 
 TEST_F(TDialogsTest, PageExportCopiesTheTypedListAndAsksBeforeOverwriting) {
