@@ -32,9 +32,12 @@ public:
     QTextCursor c(m_memo->document());
     c.movePosition(QTextCursor::End);
     // The first line goes into the memo's first block: an empty first line
-    // must stay a line of its own.
+    // must stay a line of its own. One edit, so the memo lays out the line
+    // once.
+    c.beginEditBlock();
     if (m_lines > 0) c.insertBlock();
     c.insertText(ZurDisplayText(text));
+    c.endEditBlock();
     ++m_lines;
     Show();
   }
