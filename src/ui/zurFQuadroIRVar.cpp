@@ -183,9 +183,9 @@ void TfrZurQuadroIRVar::StateChanged() {
 }
 
 // Puts the current record's block in the window, binds its controls and
-// fills the other blocks with their records' values. The other records are
-// read by moving the cursor with the controls and the handlers held off,
-// and only while browsing, so an edit in progress is never posted by it.
+// fills the other blocks with their records' values, read without moving the
+// cursor (the frame repaints inside the dataset's own notifications, where a
+// moved cursor would upset whoever is walking the records).
 void TfrZurQuadroIRVar::Repaint() {
   if (m_painting) return;
   m_painting = true;
@@ -194,33 +194,13 @@ void TfrZurQuadroIRVar::Repaint() {
   const TDataSetState state = active ? ds->State() : TDataSetState::Inactive;
   const int count = active ? ds->RecordCount() : 0;
   const bool inserting = state == TDataSetState::Insert;
-  const int current = !active ? 0 : inserting ? ds->RecNo() : ds->RecNo();
+  const int current = active ? ds->RecNo() : 0;
   if (current > 0) {
     if (current < m_top) m_top = current;
     if (current >= m_top + kBlocks) m_top = current - kBlocks + 1;
   }
   const int rows = inserting ? count + 1 : count;
   if (m_top > std::max(1, rows - kBlocks + 1)) m_top = std::max(1, rows - kBlocks + 1);
-
-  std::vector<std::map<QString, QString>> values(kBlocks);
-  if (active && state == TDataSetState::Browse && count > 0 && !ds->ControlsDisabled()) {
-    TDetachedEvents detached(*ds);
-    ds->DisableControls();
-    for (int b = 0; b < kBlocks; ++b) {
-      const int recNo = m_top + b;
-      if (recNo > count || recNo == current) continue;
-      ds->SetRecNo(recNo);
-      for (const auto& [name, w] : m_blocks[size_t(b)].controls) {
-        TField* f = ds->FindField(name);
-        if (!f) continue;
-        QString text = f->AsString();
-        if (f->DataType() == TFieldType::Date && !f->IsNull()) text = f->AsDate().toString(QStringLiteral("dd/MM/yyyy"));
-        values[size_t(b)][name] = text;
-      }
-    }
-    ds->SetRecNo(current);
-    ds->EnableControls();
-  }
 
   m_live = current > 0 ? current - m_top : -1;
   const bool developer = QFileInfo::exists(zur::RootDir() + QLatin1String(zur::kDevMarker));
@@ -235,8 +215,9 @@ void TfrZurQuadroIRVar::Repaint() {
         if (dc->DataSource() != &dsMain) dc->SetDataSource(&dsMain);
       } else {
         if (dc->DataSource()) dc->SetDataSource(nullptr);
-        const auto it = values[size_t(b)].find(name);
-        dc->ShowDetached(it == values[size_t(b)].end() ? QString() : it->second);
+        const int recNo = m_top + b;
+        TField* f = active && recNo <= count ? ds->FindField(name) : nullptr;
+        dc->ShowDetached(f ? ds->TextAt(recNo, *f) : QString());
       }
       if (name == QLatin1String("IIRAPID") && w->parentWidget()) w->parentWidget()->setVisible(developer);
     }
