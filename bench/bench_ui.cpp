@@ -65,6 +65,11 @@ public:
     QDir().mkpath(m_dir.filePath(QStringLiteral("etc/qen")));
     QFile::copy(QStringLiteral(ZUR_SOURCE_DIR "/resources/etc/qen/qen_QueryText.cds"),
                 m_dir.filePath(QStringLiteral("etc/qen/qen_QueryText.cds")));
+    // The frames are laid out from the installed form description.
+    const QString form = QStringLiteral("USR/FR2024/Res/Modello/");
+    QDir().mkpath(m_dir.filePath(form));
+    for (const QString& page : zurform::TZurFormDescription::PageFiles())
+      QFile::copy(QStringLiteral(ZUR_SOURCE_DIR "/resources/") + form + page, m_dir.filePath(form + page));
     m_url = m_dir.filePath(QStringLiteral("zur24.sqlite"));
     TVxSQLConnection c;
     c.SetDatabaseUrl(m_url);

@@ -25,10 +25,12 @@ namespace {
 
 // The widest a row's fields may run before they wrap to a second line, so a
 // page reads at 1280 pixels without scrolling sideways.
-constexpr int kRowWidth = 1010;
+constexpr int kRowWidth = 980;
 constexpr int kTitleWidth = 150;
 constexpr int kCodeWidth = 46;
-constexpr int kCaptionWidth = 560;
+constexpr int kCaptionWidth = 520;
+// No box wider than this: a long text scrolls inside it.
+constexpr int kWidestBox = 420;
 
 int BoxWidth(const TFormField& f, const QFontMetrics& fm) {
   switch (f.kind) {
@@ -161,7 +163,7 @@ QWidget* CreateFieldControl(const TFormField& f, QWidget* parent) {
   }
   control->Tag = f.tag;
   w->setObjectName(f.name);
-  w->setFixedWidth(BoxWidth(f, w->fontMetrics()));
+  w->setFixedWidth(std::min(BoxWidth(f, w->fontMetrics()), kWidestBox));
   if (!f.hint.isEmpty()) w->setToolTip(f.hint);
   if (f.disabled) w->setEnabled(false);
   if (f.readOnly && !qobject_cast<QLineEdit*>(w) && f.kind != TControlKind::Label) w->setEnabled(false);
