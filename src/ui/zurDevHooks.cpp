@@ -72,7 +72,7 @@ QStringList CollectFrameFields(QWidget* frame, bool saveAsText) {
     QString fileName;
     if (Platform().PromptForFileName(fileName, QStringLiteral("File di testo (*.txt)|*.txt"), QStringLiteral("txt"),
                                      QString(), QString(), true))
-      WriteOutputFile(fileName, (names.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+      zur::WriteOutputFile(fileName, (names.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
   }
   return names;
 }
