@@ -2,8 +2,8 @@
 // (offscreen unless a display is asked for) and writes a PNG of the main
 // window on each page, of its menus and of every window and dialog the clerk
 // meets: the input box of a new declaration, the choice in both modes, the
-// information window, the wait and search windows, the warnings and the
-// close query. Look at them after changing a window.
+// information window, the wait and search windows, the code-table lookup,
+// the warnings and the close query. Look at them after changing a window.
 #include "db/FamilySchema.h"
 #include "db/VxSQLConnection.h"
 #include "declaration/ZurCatalogue.h"
@@ -17,12 +17,14 @@
 #include "ui/zurFMain.h"
 #include "ui/zurFMainForm.h"
 #include "ui/zurFScegliIrap.h"
+#include "ui/zurFXMLTable.h"
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -32,6 +34,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -282,6 +285,17 @@ int main(int argc, char** argv) {
   search->edValue->setText(QStringLiteral("RS"));
   Shot(search, QStringLiteral("18-ricerca"));
   search->hide();
+
+  // The code-table lookup: the regions (a table without description), and a
+  // table with its description above the grid, searched by code.
+  for (const auto& [table, name, text] : {std::tuple{"CODREG", "18a-tabella-regioni", "1"},
+                                          std::tuple{"TABB", "18b-tabella-natura-giuridica", "1"}}) {
+    TfmZurXMLTable lookup(QString::fromLatin1(table));
+    lookup.show();
+    lookup.edCerca->setText(QLatin1String(text));
+    Shot(&lookup, QLatin1String(name));
+    lookup.reject();
+  }
 
   // An edit, then the close query with pending changes; No closes.
   dati.cdsFrontespizio.Edit();
