@@ -102,6 +102,45 @@ TEST_F(TFramesTest, TheFramesEditTheDeclarationThroughItsDatasets) {
   QTest::qWait(20);
   EXPECT_TRUE(platform.messages.empty()) << platform.MessageTexts().join(u'|').toStdString();
 
+  // F8 in the taxpayer's status opens its table; a region chosen while the
+  // record is being edited brings its name, a cancelled lookup empties it.
+  w->paMain->setCurrentIndex(TfmZurMain::pgFrontespizio);
+  auto* status = In<TZurDBLookupEdit>(fr, "SIRAPSTATO");
+  QString title;
+  WhenModal([&title](QWidget* d) {
+    title = d->windowTitle();
+    QTest::keyClick(d, Qt::Key_Escape);
+  });
+  QTest::keyClick(status, Qt::Key_F8);
+  EXPECT_FALSE(title.isEmpty());
+  auto* codReg = In<TZurDBLookupEdit>(fr, "SIRAPCODREG");
+  WhenModal([](QWidget* d) {
+    auto* search = d->findChild<QLineEdit*>(Q("edCerca"));
+    QTest::keyClicks(search, Q("08"));
+    QTest::keyClick(d->findChild<QWidget*>(Q("dgDati")), Qt::Key_Return);
+  });
+  codReg->Click();
+  EXPECT_EQ(Front("SIRAPCODREG"), Q("08"));
+  EXPECT_EQ(Front("SIRAPREGIONE"), Q("Lazio").toUpper()) << Front("SIRAPREGIONE").toStdString();
+  WhenModal([](QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); });
+  codReg->Click();
+  EXPECT_EQ(Front("SIRAPCODREG"), Q("08"));
+  EXPECT_EQ(Front("SIRAPREGIONE"), Q(""));
+  // Leaving a lookup with a code its table lacks: warned, focus back, text kept.
+  platform.Clear();
+  QApplication::setActiveWindow(w);
+  codReg->setFocus(Qt::OtherFocusReason);
+  ASSERT_TRUE(codReg->hasFocus());
+  codReg->selectAll();
+  QTest::keyClicks(codReg, Q("99"));
+  QTest::keyClick(codReg, Qt::Key_Tab);
+  QTest::qWait(30);
+  EXPECT_EQ(platform.MessageTexts(), QStringList{QString::fromUtf8(kInvalidCodeText)});
+  EXPECT_TRUE(codReg->hasFocus());
+  EXPECT_EQ(codReg->text(), Q("99"));
+  codReg->selectAll();
+  QTest::keyClicks(codReg, Q("12"));
+
   // The IK page writes its amounts.
   auto* ik1 = In<QLineEdit>(w->frZurQuadroIK1, "FIKVALIRAP1");
   QTest::keyClicks(ik1, Q("1200"));
