@@ -16,13 +16,13 @@
 #include "db/ZurQuery.h"
 #include "declaration/ZurCatalogue.h"
 #include "declaration/zurMDati.h"
+#include "forms/ZurFormDescription.h"
 #include "platform/zurUGlobal.h"
 #include "store/NymDBCds.h"
 #include "ui/ZurQtPlatform.h"
+#include "ui/zurFFrames.h"
 #include "ui/zurFMain.h"
 #include "ui/zurFMainForm.h"
-#include "forms/ZurFormDescription.h"
-#include "ui/zurFFrames.h"
 
 #include <QApplication>
 #include <QDir>
@@ -262,9 +262,11 @@ void BM_BuildFrames(benchmark::State& state) {
     auto* c = new TfrZurQuadroIR(page("QuadroIR"), &host);
     auto* d = new TfrZurQuadroIRVar(page("QuadroIRVar"), &host);
     auto* e = new TfrZurQuadroIS(page("QuadroIS"), &host);
-    for (QWidget* f : std::initializer_list<QWidget*>{a, b, c, d, e}) f->resize(1280, 700);
+    for (QWidget* f : std::initializer_list<QWidget*>{a, b, c, d, e})
+      f->resize(1280, 700);
     state.PauseTiming();
-    for (QWidget* f : std::initializer_list<QWidget*>{a, b, c, d, e}) delete f;
+    for (QWidget* f : std::initializer_list<QWidget*>{a, b, c, d, e})
+      delete f;
     state.ResumeTiming();
   }
   state.SetLabel("budget: 300 ms");

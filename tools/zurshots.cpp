@@ -124,9 +124,10 @@ void FillDeclaration(TdmZurDati& dati) {
     if (f.kind == TControlKind::Combo) return f.values.value(1);
     if (f.kind == TControlKind::Label) return {};
     if (f.kind == TControlKind::Sex) return QStringLiteral("F");
-    if (f.kind == TControlKind::Lookup) return f.TableName() == QLatin1String("CODREG") ? QStringLiteral("08")
-                                               : f.width >= 2                         ? QStringLiteral("01")
-                                                                                      : QStringLiteral("1");
+    if (f.kind == TControlKind::Lookup)
+      return f.TableName() == QLatin1String("CODREG") ? QStringLiteral("08")
+             : f.width >= 2                           ? QStringLiteral("01")
+                                                      : QStringLiteral("1");
     switch (f.format) {
     case TPrintFormat::Amount:
       return QString::number(1000 + n * 137);

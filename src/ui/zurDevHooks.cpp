@@ -70,8 +70,8 @@ QStringList CollectFrameFields(QWidget* frame, bool saveAsText) {
   });
   if (saveAsText && !names.isEmpty()) {
     QString fileName;
-    if (Platform().PromptForFileName(fileName, QStringLiteral("File di testo (*.txt)|*.txt"), QStringLiteral("txt"),
-                                     QString(), QString(), true))
+    if (Platform().PromptForFileName(fileName, QStringLiteral("File di testo (*.txt)|*.txt"),
+                                     QStringLiteral("txt"), QString(), QString(), true))
       zur::WriteOutputFile(fileName, (names.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
   }
   return names;

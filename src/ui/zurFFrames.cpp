@@ -8,12 +8,12 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QToolBar>
@@ -154,7 +154,8 @@ QWidget* CreateFieldControl(const TFormField& f, QWidget* parent) {
   case TControlKind::Edit:
   case TControlKind::Sex: {
     auto* c = new TZurDBEdit(f.name, parent);
-    if (f.format == TPrintFormat::Amount || f.format == TPrintFormat::Integer) c->setAlignment(Qt::AlignRight);
+    if (f.format == TPrintFormat::Amount || f.format == TPrintFormat::Integer)
+      c->setAlignment(Qt::AlignRight);
     if (f.readOnly) c->setReadOnly(true);
     w = c;
     control = c;
@@ -227,7 +228,8 @@ void TfrZurFrame::Build() {
       head->addWidget(code);
       auto* caption = new QLabel(row.caption, box);
       head->addWidget(caption);
-      const bool single = row.fields.size() == 1 && row.fields[0].column == 0 && row.fields[0].caption.isEmpty();
+      const bool single =
+          row.fields.size() == 1 && row.fields[0].column == 0 && row.fields[0].caption.isEmpty();
       std::vector<std::pair<const TFormField*, QWidget*>> cells;
       for (const TFormField& f : row.fields) {
         QWidget* control = CreateControl(f, box);
@@ -265,7 +267,8 @@ TZurDataControl* TfrZurFrame::DataControl(const QString& fieldName) const {
 
 // --- Frontespizio ------------------------------------------------------------------------------------
 
-TfrZurFrontespizio::TfrZurFrontespizio(TFormPage page, QWidget* parent) : TfrZurFrame(std::move(page), parent) {
+TfrZurFrontespizio::TfrZurFrontespizio(TFormPage page, QWidget* parent)
+    : TfrZurFrame(std::move(page), parent) {
   Build();
   // The region's name follows a region chosen from the table while the
   // record is being edited; a code typed by hand leaves it alone.

@@ -21,7 +21,8 @@ namespace {
 constexpr int kBlocks = 4;
 
 QLabel* SmallCaption(const TFormField& f, QWidget* parent) {
-  auto* l = new QLabel(f.column > 0 ? QStringLiteral("%1 %2").arg(f.column).arg(f.caption) : f.caption, parent);
+  auto* l =
+      new QLabel(f.column > 0 ? QStringLiteral("%1 %2").arg(f.column).arg(f.caption) : f.caption, parent);
   QFont font = l->font();
   font.setPointSizeF(font.pointSizeF() * 0.85);
   l->setFont(font);
@@ -31,26 +32,30 @@ QLabel* SmallCaption(const TFormField& f, QWidget* parent) {
 
 } // namespace
 
-TfrZurQuadroIRVar::TfrZurQuadroIRVar(TFormPage page, QWidget* parent) : QWidget(parent), m_page(std::move(page)) {
+TfrZurQuadroIRVar::TfrZurQuadroIRVar(TFormPage page, QWidget* parent)
+    : QWidget(parent), m_page(std::move(page)) {
   setObjectName(m_page.instance);
   auto* v = new QVBoxLayout(this);
 
   tbNavigator = new QToolBar(this);
   tbNavigator->setObjectName(QStringLiteral("tbNavigator"));
   tbNavigator->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  auto add = [this](const QString& caption, const QString& hint, std::function<void(TClientDataSet&)> action) {
+  auto add = [this](const QString& caption, const QString& hint,
+                    std::function<void(TClientDataSet&)> action) {
     QAction* a = tbNavigator->addAction(caption);
     a->setToolTip(hint);
     a->setStatusTip(hint);
     connect(a, &QAction::triggered, this, [this, action] { Run(action); });
     return a;
   };
-  acPrimo = add(QStringLiteral("&Primo"), QStringLiteral("Primo elemento"), [](TClientDataSet& d) { d.First(); });
+  acPrimo =
+      add(QStringLiteral("&Primo"), QStringLiteral("Primo elemento"), [](TClientDataSet& d) { d.First(); });
   acPrecedente = add(QStringLiteral("Pre&cedente"), QStringLiteral("Elemento precedente"),
                      [](TClientDataSet& d) { d.Prior(); });
   acSuccessivo = add(QStringLiteral("&Successivo"), QStringLiteral("Elemento successivo"),
                      [](TClientDataSet& d) { d.Next(); });
-  acUltimo = add(QStringLiteral("&Ultimo"), QStringLiteral("Ultimo elemento"), [](TClientDataSet& d) { d.Last(); });
+  acUltimo =
+      add(QStringLiteral("&Ultimo"), QStringLiteral("Ultimo elemento"), [](TClientDataSet& d) { d.Last(); });
   tbNavigator->addSeparator();
   // A new row always goes at the end, never before the current one.
   acInserisci = add(QStringLiteral("&Inserisci"), QStringLiteral("Nuovo elemento"),
@@ -76,9 +81,9 @@ TfrZurQuadroIRVar::TfrZurQuadroIRVar(TFormPage page, QWidget* parent) : QWidget(
 
   const TFormSection* section = m_page.sections.empty() ? nullptr : &m_page.sections.front();
   if (section) {
-    auto* head = new QLabel(QStringLiteral("<b>%1</b> %2").arg(section->code.toHtmlEscaped(),
-                                                                section->title.toHtmlEscaped()),
-                            this);
+    auto* head = new QLabel(
+        QStringLiteral("<b>%1</b> %2").arg(section->code.toHtmlEscaped(), section->title.toHtmlEscaped()),
+        this);
     v->addWidget(head);
   }
   auto* scroll = new QScrollArea(this);
@@ -223,9 +228,9 @@ void TfrZurQuadroIRVar::Repaint() {
     }
     block.panel->setEnabled(filled);
     block.panel->setProperty("zurLive", live);
-    block.panel->setStyleSheet(live ? QStringLiteral("QFrame#%1 { border: 2px solid #3a6ea5; }")
-                                          .arg(block.panel->objectName())
-                                    : QString());
+    block.panel->setStyleSheet(
+        live ? QStringLiteral("QFrame#%1 { border: 2px solid #3a6ea5; }").arg(block.panel->objectName())
+             : QString());
   }
 
   const bool browsing = state == TDataSetState::Browse;
@@ -239,9 +244,9 @@ void TfrZurQuadroIRVar::Repaint() {
   acModifica->setEnabled(browsing && count > 0);
   acConferma->setEnabled(editing);
   acAnnulla->setEnabled(editing);
-  edModulo->setText(!active          ? QString()
-                    : inserting      ? QStringLiteral("Ins.")
-                                     : QStringLiteral("%1 di %2").arg(count > 0 ? current : 0).arg(count));
+  edModulo->setText(!active     ? QString()
+                    : inserting ? QStringLiteral("Ins.")
+                                : QStringLiteral("%1 di %2").arg(count > 0 ? current : 0).arg(count));
   m_painting = false;
 }
 

@@ -24,8 +24,7 @@ namespace {
 class TFramesTest : public TMainWindowTest {
 protected:
   QString Front(const char* field) { return Dati().cdsFrontespizio.FieldByName(Q(field)).AsString(); }
-  template <class W>
-  W* In(TfrZurFrame* frame, const char* field) {
+  template <class W> W* In(TfrZurFrame* frame, const char* field) {
     auto* w = dynamic_cast<W*>(frame->Control(Q(field)));
     EXPECT_NE(w, nullptr) << field;
     return w;
