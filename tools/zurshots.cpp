@@ -95,7 +95,8 @@ constexpr const char* kDeclaration = R"({"cdsFrontespizio": {
   "SIRAPCODCARICA": "1", "SIRAPCODFISRAPFIRMATARIO": "RSSMRA70A01H501U", "SIRAPNATURAGIURIDICA": "51",
   "SIRAPSITUAZIONE": "1", "SIRAPSTATO": "1", "SIRAPCOGNOME": "Rossi", "SIRAPNOME": "Mario",
   "DIRAPDATANASCITA": "1970-01-01", "SIRAPCOMUNENASCITA": "Roma", "SIRAPPROVINCIANASCITA": "RM",
-  "SIRAPDENOM": "Istituto Comprensivo Le Betulle", "LIRAPIK": "1", "LIRAPIR": "1", "LIRAPIS": "1"}})";
+  "SIRAPDENOM": "Istituto Comprensivo Le Betulle", "LIRAPIK": "1", "LIRAPIR": "1", "LIRAPIS": "1"},
+ "cdsQuadroIK": {"FIKVALIRAP4": 0}})";
 
 // Documents are not opened while taking pictures.
 class TShotPlatform : public TZurQtPlatform {
@@ -279,7 +280,7 @@ int main(int argc, char** argv) {
   NextModal(QStringLiteral("14-informazioni-controlli"), [](QWidget* d) { Click(d, QStringLiteral("OK")); });
   w->miSalva->trigger();
   // The import of the whole year 2024 from the demo payroll: the window as
-  // it opens, then with the log of the finished import.
+  // it opens, the overwrite question, the log of the finished import.
   NextModal(QStringLiteral("15-import"), [](QWidget* d) {
     auto* dlg = dynamic_cast<TfmZurImport*>(d);
     if (dlg) {
@@ -287,6 +288,9 @@ int main(int argc, char** argv) {
       dlg->SpAnnoAl->setValue(2024);
       dlg->cbMeseDal->setCurrentIndex(0);
       dlg->cbMeseAl->setCurrentIndex(11);
+      // The declaration holds the agent's data already: the question, Yes.
+      NextModal(QStringLiteral("15b-import-domanda-sostituto"),
+                [](QWidget* q) { Click(q, QStringLiteral("Sì")); });
       dlg->buImportaClick();
       Shot(dlg, QStringLiteral("15a-import-terminato"));
     }
