@@ -3,6 +3,7 @@
 #include "dataset/ClientDataSet.h"
 #include "platform/ZurError.h"
 #include "print/zurXMLPdfConf.h"
+#include "tables/zurCodeTables.h"
 
 #include <QByteArray>
 #include <cstdio>
@@ -110,5 +111,45 @@ int zurfuzz::CoordFile(const uint8_t* data, size_t size) {
     }
   } catch (const EZurError&) {
   }
+  return 0;
+}
+
+int zurfuzz::CodeTable(const uint8_t* data, size_t size) {
+  const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+  QDomDocument doc;
+  try {
+    doc = ParseTableFile(bytes, QStringLiteral("fuzz.xml"));
+  } catch (const EZurError&) {
+    return 0;
+  }
+  const TXMLTablesType tables = GetTables(doc);
+  // Written back as UTF-8 whatever encoding the input declared (the writer
+  // cannot produce every encoding the reader accepts).
+  const auto rewrite = [&doc] {
+    QDomDocument copy = NewTablesDocument();
+    copy.replaceChild(copy.importNode(doc.documentElement(), true), copy.documentElement());
+    return copy.toByteArray();
+  };
+  tables.ForEach([&](const TXMLTableType& t) {
+    const TXMLValueType draw = t.Draws().Draw().Value();
+    (void)(draw.Rows() + draw.Cols() + draw.WCol1() + draw.WCol2());
+    try {
+      const TZurCodeTable a = zur::CodeTableFrom(tables, t.Name());
+      Check(SameAsciiText(a.name, t.Name()), "tabella trovata con un altro nome");
+      Check(a.columns.size() >= 2, "tabella con meno di due colonne");
+      for (const TZurCodeColumn& c : a.columns)
+        Check(c.length >= 1 && c.length <= zur::kMaxCodeColumnLength,
+              "lunghezza di colonna fuori dai limiti");
+      const TZurCodeTable b = zur::ReadCodeTable(rewrite(), t.Name(), QStringLiteral("fuzz.xml"));
+      Check(b.caption == a.caption && b.description == a.description &&
+                b.columns.size() == a.columns.size() && b.rows.size() == a.rows.size(),
+            "la tabella riscritta non si rilegge uguale");
+      for (size_t i = 0; i < a.rows.size(); ++i)
+        Check(a.rows[i].value == b.rows[i].value && a.rows[i].desc == b.rows[i].desc,
+              "una riga riscritta non si rilegge uguale");
+    } catch (const EZurError&) {
+    }
+    return true;
+  });
   return 0;
 }

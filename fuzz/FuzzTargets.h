@@ -21,4 +21,10 @@ int Filter(const uint8_t* data, size_t size);
 // only EZurError may come out, and placements must be repeatable.
 int CoordFile(const uint8_t* data, size_t size);
 
+// Reads the bytes as a code-table file and loads each of its tables by name
+// the way the lookup does: only EZurError may come out, a loaded table has
+// at least two columns of a valid width, and the document written back by
+// the binding loads to the same table.
+int CodeTable(const uint8_t* data, size_t size);
+
 } // namespace zurfuzz

@@ -2,12 +2,13 @@
 // (offscreen unless a display is asked for) and writes a PNG of the main
 // window on each page, of its menus and of every window and dialog the clerk
 // meets: the input box of a new declaration, the choice in both modes, the
-// information window, the wait and search windows, the warnings and the
-// close query. Look at them after changing a window.
+// information window, the wait and search windows, the code-table lookup,
+// the warnings and the close query. Look at them after changing a window.
 #include "db/FamilySchema.h"
 #include "db/VxSQLConnection.h"
 #include "declaration/ZurCatalogue.h"
 #include "declaration/zurMDati.h"
+#include "forms/ZurFormDescription.h"
 #include "platform/zurUGlobal.h"
 #include "ui/ZurQtPlatform.h"
 #include "ui/nymFRicerca.h"
@@ -16,12 +17,14 @@
 #include "ui/zurFMain.h"
 #include "ui/zurFMainForm.h"
 #include "ui/zurFScegliIrap.h"
+#include "ui/zurFXMLTable.h"
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -31,6 +34,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -107,6 +111,74 @@ void MenuShot(TfmZurMain& w, QMenu* menu, const QString& name) {
   menu->hide();
 }
 
+// Every field of the form filled as a clerk would fill it, so the pages are
+// photographed full: amounts, years, dates, codes that exist in their
+// tables, ticked boxes, and three regional rows.
+void FillDeclaration(TdmZurDati& dati) {
+  using namespace zurform;
+  const TZurFormDescription form = TZurFormDescription::Load();
+  int n = 0;
+  auto value = [&n](const TFormField& f) -> QString {
+    ++n;
+    if (f.kind == TControlKind::Check) return QStringLiteral("1");
+    if (f.kind == TControlKind::Combo) return f.values.value(1);
+    if (f.kind == TControlKind::Label) return {};
+    if (f.kind == TControlKind::Sex) return QStringLiteral("F");
+    if (f.kind == TControlKind::Lookup)
+      return f.TableName() == QLatin1String("CODREG") ? QStringLiteral("08")
+             : f.width >= 2                           ? QStringLiteral("01")
+                                                      : QStringLiteral("1");
+    switch (f.format) {
+    case TPrintFormat::Amount:
+      return QString::number(1000 + n * 137);
+    case TPrintFormat::Year:
+      return QStringLiteral("2023");
+    case TPrintFormat::Integer:
+      return QString::number(n % 9 + 1);
+    case TPrintFormat::Flag:
+      return QStringLiteral("1");
+    default:
+      break;
+    }
+    if (f.name.contains(QLatin1String("CODFIS")) || f.name.contains(QLatin1String("CF")))
+      return QStringLiteral("RSSMRA80A01H501U").left(f.width);
+    if (f.name.contains(QLatin1String("ATECO"))) return QStringLiteral("85.31.10");
+    if (f.width <= 5) return QStringLiteral("12345").left(f.width);
+    return QStringLiteral("ISTITUTO COMPRENSIVO VIA DEI MILLE 12").left(f.width);
+  };
+  for (const TFormPage& page : form.Pages()) {
+    TClientDataSet* ds = dati.DataSetByName(page.dataSet);
+    if (!ds || page.repeat > 0) continue;
+    ds->Edit();
+    for (const TFormField* f : page.Fields()) {
+      if (f->readOnly || f->disabled || f->hidden) continue;
+      TField& field = ds->FieldByName(f->name);
+      const bool date = f->kind == TControlKind::Date || f->format == TPrintFormat::Date;
+      if (date && field.DataType() == TFieldType::Date)
+        field.SetAsDate(QDate(2024, 1 + n++ % 12, 15));
+      else if (date)
+        field.SetAsInteger(qint32(QDate(1899, 12, 30).daysTo(QDate(2024, 3, 1))));
+      else
+        field.SetAsString(value(*f));
+    }
+    ds->Post();
+  }
+  dati.cdsFrontespizio.Edit();
+  dati.cdsFrontespizio.FieldByName(QStringLiteral("SIRAPREGIONE")).SetAsString(QStringLiteral("LAZIO"));
+  dati.cdsFrontespizio.Post();
+  TClientDataSet& rows = dati.cdsQuadroIRVar;
+  const char* regions[] = {"08", "12", "21"};
+  for (const char* region : regions) {
+    rows.Append();
+    rows.FieldByName(QStringLiteral("SIRCODREGIONE")).SetAsString(QLatin1String(region));
+    rows.FieldByName(QStringLiteral("SIRAGEREGIONE")).SetAsString(QStringLiteral("0001"));
+    for (const char* f : {"FIRBASEIMP", "FIRIMPOSTA", "FIRTOTACCONTI", "FIRDEBITO", "FIRDEB_F24"})
+      rows.FieldByName(QLatin1String(f)).SetAsInteger(250000 + n++ * 1000);
+    rows.Post();
+  }
+  rows.First();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,6 +228,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   w->showNormal();
   w->resize(1280, 750);
+  FillDeclaration(host.Application()->Dati());
+  w->Open();
   const char* pages[] = {"02-pagina-frontespizio", "03-pagina-quadro-ik", "04-pagina-quadro-ir",
                          "05-pagina-quadro-ir-32-40", "06-pagina-quadro-is"};
   for (int i = 0; i < 5; ++i) {
@@ -212,6 +286,17 @@ int main(int argc, char** argv) {
   search->edValue->setText(QStringLiteral("RS"));
   Shot(search, QStringLiteral("18-ricerca"));
   search->hide();
+
+  // The code-table lookup: the regions (a table without description), and a
+  // table with its description above the grid, searched by code.
+  for (const auto& [table, name, text] : {std::tuple{"CODREG", "18a-tabella-regioni", "1"},
+                                          std::tuple{"TABB", "18b-tabella-natura-giuridica", "1"}}) {
+    TfmZurXMLTable lookup(QString::fromLatin1(table));
+    lookup.show();
+    lookup.edCerca->setText(QLatin1String(text));
+    Shot(&lookup, QLatin1String(name));
+    lookup.reject();
+  }
 
   // An edit, then the close query with pending changes; No closes.
   dati.cdsFrontespizio.Edit();

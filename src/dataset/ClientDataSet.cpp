@@ -349,6 +349,14 @@ const TFieldValue& TClientDataSet::ReadValue(const TField& field) const {
   return r->calc[size_t(field.m_slot)];
 }
 
+QString TClientDataSet::TextAt(int recNo, const TField& field) const {
+  if (!Active() || recNo < 1 || recNo > int(m_view.size()) || &field.DataSet() != this) return {};
+  TRecord* r = m_view[size_t(recNo - 1)];
+  if (!field.m_calculated) return FieldValueToText(r->values[size_t(field.m_slot)]);
+  const_cast<TClientDataSet*>(this)->ComputeCalcFields(*r, recNo);
+  return FieldValueToText(r->calc[size_t(field.m_slot)]);
+}
+
 void TClientDataSet::WriteValue(TField& field, TFieldValue value) {
   CheckActive();
   if (m_state == TDataSetState::CalcFields) {

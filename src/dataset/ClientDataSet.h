@@ -188,6 +188,10 @@ public:
   // position the new record takes; inside OnCalcFields the position of the
   // record being computed.
   int RecNo() const;
+  // The text of a field in the record at a 1-based position of the view, as
+  // AsString gives it, without moving the cursor or notifying anyone (a grid
+  // that shows several records at once). Empty outside the view.
+  QString TextAt(int recNo, const TField& field) const;
   // Moves to a 1-based position (clamped to the view).
   void SetRecNo(int recNo);
   void First();

@@ -18,8 +18,8 @@ struct TKindName {
   TControlKind kind;
 };
 constexpr TKindName kKinds[] = {
-    {"Testo", TControlKind::Edit},     {"Data", TControlKind::Date},     {"Casella", TControlKind::Check},
-    {"Elenco", TControlKind::Combo},   {"Codice", TControlKind::Lookup}, {"Etichetta", TControlKind::Label},
+    {"Testo", TControlKind::Edit},   {"Data", TControlKind::Date},     {"Casella", TControlKind::Check},
+    {"Elenco", TControlKind::Combo}, {"Codice", TControlKind::Lookup}, {"Etichetta", TControlKind::Label},
     {"Sesso", TControlKind::Sex},
 };
 
@@ -37,8 +37,7 @@ constexpr TFormatName kFormats[] = {
 // the description and is refused rather than silently ignored.
 const std::map<QString, QSet<QString>>& Allowed() {
   static const std::map<QString, QSet<QString>> allowed = {
-      {QStringLiteral("Pagina"),
-       {"Nome", "Dataset", "Classe", "Istanza", "Titolo", "Ripetuta"}},
+      {QStringLiteral("Pagina"), {"Nome", "Dataset", "Classe", "Istanza", "Titolo", "Ripetuta"}},
       {QStringLiteral("Sezione"), {"Codice", "Titolo"}},
       {QStringLiteral("Rigo"), {"Codice", "Descrizione"}},
       {QStringLiteral("Campo"),
@@ -131,7 +130,10 @@ private:
     bool ok = false;
     const int v = text.toInt(&ok);
     if (!ok || v < min || v > max)
-      Fail(QStringLiteral("%1=\"%2\" non è un numero tra %3 e %4").arg(QLatin1String(name), text).arg(min).arg(max));
+      Fail(QStringLiteral("%1=\"%2\" non è un numero tra %3 e %4")
+               .arg(QLatin1String(name), text)
+               .arg(min)
+               .arg(max));
     return v;
   }
 
@@ -170,8 +172,7 @@ private:
     f.tag = Number("Tag", 0, int(zur::CodeTableIndex().size()));
     if (f.kind == TControlKind::Lookup && f.tag == 0)
       Fail(QStringLiteral("il campo %1 di tipo Codice non ha Tag").arg(f.name));
-    if (m_xml.attributes().hasAttribute(QLatin1String("Valori")))
-      f.values = Attr("Valori").split(u'|');
+    if (m_xml.attributes().hasAttribute(QLatin1String("Valori"))) f.values = Attr("Valori").split(u'|');
     if (f.kind == TControlKind::Combo && f.values.isEmpty())
       Fail(QStringLiteral("il campo %1 di tipo Elenco non ha Valori").arg(f.name));
     f.readOnly = Flag("SolaLettura");
@@ -257,7 +258,8 @@ void Resolve(TFormPage& page, const QSet<QString>& explicitFormat) {
   };
   if (!decl) fail(1, QStringLiteral("dataset sconosciuto %1").arg(page.dataSet));
   std::map<QString, TDataPacketField> structure;
-  for (const auto& d : TZurCatalogue::Structure(*decl)) structure[d.name.toUpper()] = d;
+  for (const auto& d : TZurCatalogue::Structure(*decl))
+    structure[d.name.toUpper()] = d;
   QSet<QString> seen;
   for (auto& section : page.sections)
     for (auto& row : section.rows)
@@ -273,8 +275,7 @@ void Resolve(TFormPage& page, const QSet<QString>& explicitFormat) {
   for (const auto& off : page.offForm) {
     if (!structure.count(off.name.toUpper()))
       fail(1, QStringLiteral("il dataset %1 non ha il campo %2").arg(page.dataSet, off.name));
-    if (seen.contains(off.name.toUpper()))
-      fail(1, QStringLiteral("campo %1 ripetuto").arg(off.name));
+    if (seen.contains(off.name.toUpper())) fail(1, QStringLiteral("campo %1 ripetuto").arg(off.name));
     seen.insert(off.name.toUpper());
   }
 }
@@ -289,7 +290,8 @@ std::vector<const TFormField*> TFormPage::Fields() const {
   std::vector<const TFormField*> out;
   for (const auto& s : sections)
     for (const auto& r : s.rows)
-      for (const auto& f : r.fields) out.push_back(&f);
+      for (const auto& f : r.fields)
+        out.push_back(&f);
   return out;
 }
 

@@ -22,7 +22,8 @@ QIcon EllipsisIcon() {
   QPainter p(&pixmap);
   p.setBrush(Qt::black);
   p.setPen(Qt::NoPen);
-  for (int i = 0; i < 3; ++i) p.drawEllipse(QPointF(3.5 + i * 4.5, 11), 1.4, 1.4);
+  for (int i = 0; i < 3; ++i)
+    p.drawEllipse(QPointF(3.5 + i * 4.5, 11), 1.4, 1.4);
   return QIcon(pixmap);
 }
 
@@ -31,7 +32,8 @@ QIcon EllipsisIcon() {
 // --- data source ------------------------------------------------------------------------------
 
 TZurDataSource::~TZurDataSource() {
-  for (TZurDataControl* c : std::vector<TZurDataControl*>(m_controls)) c->SetDataSource(nullptr);
+  for (TZurDataControl* c : std::vector<TZurDataControl*>(m_controls))
+    c->SetDataSource(nullptr);
 }
 
 void TZurDataSource::Attach(TClientDataSet* dataSet) {
@@ -161,8 +163,7 @@ TZurDBEdit::TZurDBEdit(const QString& fieldName, QWidget* parent)
 }
 
 void TZurDBEdit::Show(const TField* field) {
-  if (field && field->DataType() == TFieldType::String && field->Size() > 0)
-    setMaxLength(field->Size());
+  if (field && field->DataType() == TFieldType::String && field->Size() > 0) setMaxLength(field->Size());
   const QString text = field ? field->AsString() : QString();
   if (text != this->text()) setText(text);
   setProperty("zurInvalid", false);
@@ -177,7 +178,8 @@ void TZurDBEdit::ShowDetached(const QString& text) {
   setText(text);
 }
 
-TZurDBLookupEdit::TZurDBLookupEdit(const QString& fieldName, QWidget* parent) : TZurDBEdit(fieldName, parent) {
+TZurDBLookupEdit::TZurDBLookupEdit(const QString& fieldName, QWidget* parent)
+    : TZurDBEdit(fieldName, parent) {
   m_button = addAction(EllipsisIcon(), QLineEdit::TrailingPosition);
   m_button->setToolTip(QStringLiteral("Scegli dalla tabella (F8)"));
   connect(m_button, &QAction::triggered, this, [this] { Click(); });

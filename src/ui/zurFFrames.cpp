@@ -8,12 +8,12 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QToolBar>
@@ -25,10 +25,12 @@ namespace {
 
 // The widest a row's fields may run before they wrap to a second line, so a
 // page reads at 1280 pixels without scrolling sideways.
-constexpr int kRowWidth = 1010;
+constexpr int kRowWidth = 980;
 constexpr int kTitleWidth = 150;
 constexpr int kCodeWidth = 46;
-constexpr int kCaptionWidth = 560;
+constexpr int kCaptionWidth = 520;
+// No box wider than this: a long text scrolls inside it.
+constexpr int kWidestBox = 420;
 
 int BoxWidth(const TFormField& f, const QFontMetrics& fm) {
   switch (f.kind) {
@@ -163,7 +165,7 @@ QWidget* CreateFieldControl(const TFormField& f, QWidget* parent) {
   }
   control->Tag = f.tag;
   w->setObjectName(f.name);
-  w->setFixedWidth(BoxWidth(f, w->fontMetrics()));
+  w->setFixedWidth(std::min(BoxWidth(f, w->fontMetrics()), kWidestBox));
   if (!f.hint.isEmpty()) w->setToolTip(f.hint);
   if (f.disabled) w->setEnabled(false);
   if (f.readOnly && !qobject_cast<QLineEdit*>(w) && f.kind != TControlKind::Label) w->setEnabled(false);
@@ -227,7 +229,8 @@ void TfrZurFrame::Build() {
       head->addWidget(code);
       auto* caption = new QLabel(row.caption, box);
       head->addWidget(caption);
-      const bool single = row.fields.size() == 1 && row.fields[0].column == 0 && row.fields[0].caption.isEmpty();
+      const bool single =
+          row.fields.size() == 1 && row.fields[0].column == 0 && row.fields[0].caption.isEmpty();
       std::vector<std::pair<const TFormField*, QWidget*>> cells;
       for (const TFormField& f : row.fields) {
         QWidget* control = CreateControl(f, box);
@@ -265,7 +268,8 @@ TZurDataControl* TfrZurFrame::DataControl(const QString& fieldName) const {
 
 // --- Frontespizio ------------------------------------------------------------------------------------
 
-TfrZurFrontespizio::TfrZurFrontespizio(TFormPage page, QWidget* parent) : TfrZurFrame(std::move(page), parent) {
+TfrZurFrontespizio::TfrZurFrontespizio(TFormPage page, QWidget* parent)
+    : TfrZurFrame(std::move(page), parent) {
   Build();
   // The region's name follows a region chosen from the table while the
   // record is being edited; a code typed by hand leaves it alone.

@@ -209,8 +209,10 @@ void TfmZurMain::EnterFirstDeclaration() {
 
 void TfmZurMain::BindFrames() {
   const std::pair<TZurDataSource*, TClientDataSet*> bindings[] = {
-      {&frZurFrontespizio1->dsMain, &m_dati.cdsFrontespizio}, {&frZurQuadroRX1->dsMain, &m_dati.cdsQuadroIS},
-      {&frZurQuadroIK1->dsMain, &m_dati.cdsQuadroIK},         {&frZurQuadroIR1->dsMain, &m_dati.cdsQuadroIR},
+      {&frZurFrontespizio1->dsMain, &m_dati.cdsFrontespizio},
+      {&frZurQuadroRX1->dsMain, &m_dati.cdsQuadroIS},
+      {&frZurQuadroIK1->dsMain, &m_dati.cdsQuadroIK},
+      {&frZurQuadroIR1->dsMain, &m_dati.cdsQuadroIR},
       {&frZurQuadroIRVar1->dsMain, &m_dati.cdsQuadroIRVar}};
   try {
     for (const auto& [source, dataSet] : bindings)
@@ -223,8 +225,9 @@ void TfmZurMain::BindFrames() {
 }
 
 void TfmZurMain::UnbindFrames() {
-  for (TZurDataSource* source : {&frZurFrontespizio1->dsMain, &frZurQuadroRX1->dsMain, &frZurQuadroIK1->dsMain,
-                                 &frZurQuadroIR1->dsMain, &frZurQuadroIRVar1->dsMain})
+  for (TZurDataSource* source :
+       {&frZurFrontespizio1->dsMain, &frZurQuadroRX1->dsMain, &frZurQuadroIK1->dsMain,
+        &frZurQuadroIR1->dsMain, &frZurQuadroIRVar1->dsMain})
     source->Attach(nullptr);
 }
 

@@ -21,7 +21,8 @@ namespace {
 constexpr int kBlocks = 4;
 
 QLabel* SmallCaption(const TFormField& f, QWidget* parent) {
-  auto* l = new QLabel(f.column > 0 ? QStringLiteral("%1 %2").arg(f.column).arg(f.caption) : f.caption, parent);
+  auto* l =
+      new QLabel(f.column > 0 ? QStringLiteral("%1 %2").arg(f.column).arg(f.caption) : f.caption, parent);
   QFont font = l->font();
   font.setPointSizeF(font.pointSizeF() * 0.85);
   l->setFont(font);
@@ -31,26 +32,30 @@ QLabel* SmallCaption(const TFormField& f, QWidget* parent) {
 
 } // namespace
 
-TfrZurQuadroIRVar::TfrZurQuadroIRVar(TFormPage page, QWidget* parent) : QWidget(parent), m_page(std::move(page)) {
+TfrZurQuadroIRVar::TfrZurQuadroIRVar(TFormPage page, QWidget* parent)
+    : QWidget(parent), m_page(std::move(page)) {
   setObjectName(m_page.instance);
   auto* v = new QVBoxLayout(this);
 
   tbNavigator = new QToolBar(this);
   tbNavigator->setObjectName(QStringLiteral("tbNavigator"));
   tbNavigator->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  auto add = [this](const QString& caption, const QString& hint, std::function<void(TClientDataSet&)> action) {
+  auto add = [this](const QString& caption, const QString& hint,
+                    std::function<void(TClientDataSet&)> action) {
     QAction* a = tbNavigator->addAction(caption);
     a->setToolTip(hint);
     a->setStatusTip(hint);
     connect(a, &QAction::triggered, this, [this, action] { Run(action); });
     return a;
   };
-  acPrimo = add(QStringLiteral("&Primo"), QStringLiteral("Primo elemento"), [](TClientDataSet& d) { d.First(); });
+  acPrimo =
+      add(QStringLiteral("&Primo"), QStringLiteral("Primo elemento"), [](TClientDataSet& d) { d.First(); });
   acPrecedente = add(QStringLiteral("Pre&cedente"), QStringLiteral("Elemento precedente"),
                      [](TClientDataSet& d) { d.Prior(); });
   acSuccessivo = add(QStringLiteral("&Successivo"), QStringLiteral("Elemento successivo"),
                      [](TClientDataSet& d) { d.Next(); });
-  acUltimo = add(QStringLiteral("&Ultimo"), QStringLiteral("Ultimo elemento"), [](TClientDataSet& d) { d.Last(); });
+  acUltimo =
+      add(QStringLiteral("&Ultimo"), QStringLiteral("Ultimo elemento"), [](TClientDataSet& d) { d.Last(); });
   tbNavigator->addSeparator();
   // A new row always goes at the end, never before the current one.
   acInserisci = add(QStringLiteral("&Inserisci"), QStringLiteral("Nuovo elemento"),
@@ -76,9 +81,9 @@ TfrZurQuadroIRVar::TfrZurQuadroIRVar(TFormPage page, QWidget* parent) : QWidget(
 
   const TFormSection* section = m_page.sections.empty() ? nullptr : &m_page.sections.front();
   if (section) {
-    auto* head = new QLabel(QStringLiteral("<b>%1</b> %2").arg(section->code.toHtmlEscaped(),
-                                                                section->title.toHtmlEscaped()),
-                            this);
+    auto* head = new QLabel(
+        QStringLiteral("<b>%1</b> %2").arg(section->code.toHtmlEscaped(), section->title.toHtmlEscaped()),
+        this);
     v->addWidget(head);
   }
   auto* scroll = new QScrollArea(this);
@@ -183,9 +188,9 @@ void TfrZurQuadroIRVar::StateChanged() {
 }
 
 // Puts the current record's block in the window, binds its controls and
-// fills the other blocks with their records' values. The other records are
-// read by moving the cursor with the controls and the handlers held off,
-// and only while browsing, so an edit in progress is never posted by it.
+// fills the other blocks with their records' values, read without moving the
+// cursor (the frame repaints inside the dataset's own notifications, where a
+// moved cursor would upset whoever is walking the records).
 void TfrZurQuadroIRVar::Repaint() {
   if (m_painting) return;
   m_painting = true;
@@ -194,33 +199,13 @@ void TfrZurQuadroIRVar::Repaint() {
   const TDataSetState state = active ? ds->State() : TDataSetState::Inactive;
   const int count = active ? ds->RecordCount() : 0;
   const bool inserting = state == TDataSetState::Insert;
-  const int current = !active ? 0 : inserting ? ds->RecNo() : ds->RecNo();
+  const int current = active ? ds->RecNo() : 0;
   if (current > 0) {
     if (current < m_top) m_top = current;
     if (current >= m_top + kBlocks) m_top = current - kBlocks + 1;
   }
   const int rows = inserting ? count + 1 : count;
   if (m_top > std::max(1, rows - kBlocks + 1)) m_top = std::max(1, rows - kBlocks + 1);
-
-  std::vector<std::map<QString, QString>> values(kBlocks);
-  if (active && state == TDataSetState::Browse && count > 0 && !ds->ControlsDisabled()) {
-    TDetachedEvents detached(*ds);
-    ds->DisableControls();
-    for (int b = 0; b < kBlocks; ++b) {
-      const int recNo = m_top + b;
-      if (recNo > count || recNo == current) continue;
-      ds->SetRecNo(recNo);
-      for (const auto& [name, w] : m_blocks[size_t(b)].controls) {
-        TField* f = ds->FindField(name);
-        if (!f) continue;
-        QString text = f->AsString();
-        if (f->DataType() == TFieldType::Date && !f->IsNull()) text = f->AsDate().toString(QStringLiteral("dd/MM/yyyy"));
-        values[size_t(b)][name] = text;
-      }
-    }
-    ds->SetRecNo(current);
-    ds->EnableControls();
-  }
 
   m_live = current > 0 ? current - m_top : -1;
   const bool developer = QFileInfo::exists(zur::RootDir() + QLatin1String(zur::kDevMarker));
@@ -235,16 +220,17 @@ void TfrZurQuadroIRVar::Repaint() {
         if (dc->DataSource() != &dsMain) dc->SetDataSource(&dsMain);
       } else {
         if (dc->DataSource()) dc->SetDataSource(nullptr);
-        const auto it = values[size_t(b)].find(name);
-        dc->ShowDetached(it == values[size_t(b)].end() ? QString() : it->second);
+        const int recNo = m_top + b;
+        TField* f = active && recNo <= count ? ds->FindField(name) : nullptr;
+        dc->ShowDetached(f ? ds->TextAt(recNo, *f) : QString());
       }
       if (name == QLatin1String("IIRAPID") && w->parentWidget()) w->parentWidget()->setVisible(developer);
     }
     block.panel->setEnabled(filled);
     block.panel->setProperty("zurLive", live);
-    block.panel->setStyleSheet(live ? QStringLiteral("QFrame#%1 { border: 2px solid #3a6ea5; }")
-                                          .arg(block.panel->objectName())
-                                    : QString());
+    block.panel->setStyleSheet(
+        live ? QStringLiteral("QFrame#%1 { border: 2px solid #3a6ea5; }").arg(block.panel->objectName())
+             : QString());
   }
 
   const bool browsing = state == TDataSetState::Browse;
@@ -258,9 +244,9 @@ void TfrZurQuadroIRVar::Repaint() {
   acModifica->setEnabled(browsing && count > 0);
   acConferma->setEnabled(editing);
   acAnnulla->setEnabled(editing);
-  edModulo->setText(!active          ? QString()
-                    : inserting      ? QStringLiteral("Ins.")
-                                     : QStringLiteral("%1 di %2").arg(count > 0 ? current : 0).arg(count));
+  edModulo->setText(!active     ? QString()
+                    : inserting ? QStringLiteral("Ins.")
+                                : QStringLiteral("%1 di %2").arg(count > 0 ? current : 0).arg(count));
   m_painting = false;
 }
 

@@ -24,29 +24,30 @@ const QString kInstalled = QStringLiteral(ZUR_SOURCE_DIR "/resources/USR/FR2024/
 std::map<QString, const TFormField*> AllFields(const TZurFormDescription& d) {
   std::map<QString, const TFormField*> out;
   for (const TFormPage& p : d.Pages())
-    for (const TFormField* f : p.Fields()) out[f->name] = f;
+    for (const TFormField* f : p.Fields())
+      out[f->name] = f;
   return out;
 }
 
 QString ExpectedTable(const QString& name) {
   // The code table of every coded field of the frames.
   static const std::vector<std::pair<QString, QString>> exact = {
-      {Q("SIRAPEVENTECCEZIONALI"), Q("EVECC")}, {Q("SIRAPSTATO"), Q("TABA")},
-      {Q("SIRAPNATURAGIURIDICA"), Q("TABB")},   {Q("SIRAPSITUAZIONE"), Q("TABC")},
-      {Q("SIRAPCODCARICA"), Q("CODATT")},       {Q("SIRAPCODREG"), Q("CODREG")},
-      {Q("SIRCODREGIONE"), Q("CODREG")},        {Q("LIRAPIMPINVIOTEL"), Q("TIPSOGGPREDICH")},
+      {Q("SIRAPEVENTECCEZIONALI"), Q("EVECC")},  {Q("SIRAPSTATO"), Q("TABA")},
+      {Q("SIRAPNATURAGIURIDICA"), Q("TABB")},    {Q("SIRAPSITUAZIONE"), Q("TABC")},
+      {Q("SIRAPCODCARICA"), Q("CODATT")},        {Q("SIRAPCODREG"), Q("CODREG")},
+      {Q("SIRCODREGIONE"), Q("CODREG")},         {Q("LIRAPIMPINVIOTEL"), Q("TIPSOGGPREDICH")},
       {Q("FIS201BG_TIPONORMA"), Q("TIPONORMA")}, {Q("SIS201BG_FORMAGIU"), Q("FMGIU")},
-      {Q("FIS201BG_DIMIMP"), Q("DIMIMP")},      {Q("FIS201BG_SETTORE"), Q("SETTORE")},
-      {Q("FIS201BG_TIPOSIEG"), Q("TIPOSIEG")},  {Q("FIS201DP_TIPOCOSTI"), Q("TIPOCOSTI")},
+      {Q("FIS201BG_DIMIMP"), Q("DIMIMP")},       {Q("FIS201BG_SETTORE"), Q("SETTORE")},
+      {Q("FIS201BG_TIPOSIEG"), Q("TIPOSIEG")},   {Q("FIS201DP_TIPOCOSTI"), Q("TIPOCOSTI")},
       {Q("FIS201BG_TIPOAIUTO"), Q("TIPOAIUTO")}, {Q("SIS201BG_EST"), Q("TIPOEXT")},
-      {Q("SIS201BG_COMMAEST"), Q("TIPOEXT")},   {Q("SIRAPDICHINTEGRATIVA"), Q("DINT")},
-      {Q("SIS201BG_CODREG"), Q("CODREG")},      {Q("SIS201DP_CODREG"), Q("CODREG")},
-      {Q("SIS231_CODREG"), Q("CODREG")},        {Q("SIRAPTIPOFORNITORE"), Q("TFOR")}};
+      {Q("SIS201BG_COMMAEST"), Q("TIPOEXT")},    {Q("SIRAPDICHINTEGRATIVA"), Q("DINT")},
+      {Q("SIS201BG_CODREG"), Q("CODREG")},       {Q("SIS201DP_CODREG"), Q("CODREG")},
+      {Q("SIS231_CODREG"), Q("CODREG")},         {Q("SIRAPTIPOFORNITORE"), Q("TFOR")}};
   for (const auto& [field, table] : exact)
     if (name == field) return table;
   const std::pair<const char*, const char*> prefixes[] = {
-      {"SIRAPSOGGETTO", "SOGG"},   {"SIRCODREGIONE0", "CODREG"}, {"SISXIICODREG", "CODREG"},
-      {"SISXIVCODREG", "CODREG"},  {"SISCODREG_9", "CODREG"},    {"SISXIVCODZFU", "ZFU"}};
+      {"SIRAPSOGGETTO", "SOGG"},  {"SIRCODREGIONE0", "CODREG"}, {"SISXIICODREG", "CODREG"},
+      {"SISXIVCODREG", "CODREG"}, {"SISCODREG_9", "CODREG"},    {"SISXIVCODZFU", "ZFU"}};
   for (const auto& [prefix, table] : prefixes)
     if (name.startsWith(QLatin1String(prefix))) return QString::fromLatin1(table);
   return {};
@@ -65,7 +66,8 @@ TEST(FormDescription, CoversEveryFieldOfEveryDatasetOnceWithTheFramesRules) {
     ASSERT_NE(page, nullptr) << decl.component;
     for (const TDataPacketField& f : TZurCatalogue::Structure(decl)) {
       bool off = false;
-      for (const TOffFormField& o : page->offForm) off = off || o.name.compare(f.name, Qt::CaseInsensitive) == 0;
+      for (const TOffFormField& o : page->offForm)
+        off = off || o.name.compare(f.name, Qt::CaseInsensitive) == 0;
       EXPECT_TRUE(page->Field(f.name) || off) << decl.component << " " << f.name.toStdString();
     }
   }
@@ -87,8 +89,10 @@ TEST(FormDescription, CoversEveryFieldOfEveryDatasetOnceWithTheFramesRules) {
     }
   }
   const std::pair<const char*, QStringList> lists[] = {
-      {"LIRAPIK", {Q("0"), Q("1"), Q("2"), Q("3")}},          {"LIRAPIS", {Q("0"), Q("1"), Q("2"), Q("3")}},
-      {"SISXIICODRDED2", {Q(""), Q("1"), Q("2"), Q("3")}},    {"SISXIICODRDET3", {Q(""), Q("1"), Q("2")}},
+      {"LIRAPIK", {Q("0"), Q("1"), Q("2"), Q("3")}},
+      {"LIRAPIS", {Q("0"), Q("1"), Q("2"), Q("3")}},
+      {"SISXIICODRDED2", {Q(""), Q("1"), Q("2"), Q("3")}},
+      {"SISXIICODRDET3", {Q(""), Q("1"), Q("2")}},
       {"SISXIICODCREIMP1", {Q(""), Q("1"), Q("2")}},
       {"SIS201_QUADRO", {Q("IQ"), Q("IP"), Q("IC"), Q("IE"), Q("IR"), Q("IK"), Q("IS")}}};
   for (const auto& [name, values] : lists) {
@@ -100,7 +104,8 @@ TEST(FormDescription, CoversEveryFieldOfEveryDatasetOnceWithTheFramesRules) {
   EXPECT_TRUE(cf->readOnly && cf->skipTab);
   EXPECT_TRUE(fields.at(Q("SIRAPREGIONE"))->readOnly && fields.at(Q("SIRAPREGIONE"))->skipTab);
   EXPECT_TRUE(fields.at(Q("SIRAPCODFISDICH"))->disabled && fields.at(Q("SIRAPCODFISDICH"))->readOnly);
-  for (const char* box : {"LIRAPIP", "LIRAPIC", "LIRAPIE"}) EXPECT_TRUE(fields.at(Q(box))->disabled) << box;
+  for (const char* box : {"LIRAPIP", "LIRAPIC", "LIRAPIE"})
+    EXPECT_TRUE(fields.at(Q(box))->disabled) << box;
   EXPECT_TRUE(fields.at(Q("IIRAPUNICO"))->skipTab && !fields.at(Q("IIRAPUNICO"))->readOnly);
   EXPECT_TRUE(fields.at(Q("IIRAPID"))->hidden);
   EXPECT_EQ(fields.at(Q("RIGO"))->kind, TControlKind::Label);
