@@ -28,8 +28,9 @@ struct TFormatName {
   TPrintFormat format;
 };
 constexpr TFormatName kFormats[] = {
-    {"Importo", TPrintFormat::Amount}, {"Intero", TPrintFormat::Integer}, {"Anno", TPrintFormat::Year},
-    {"Data", TPrintFormat::Date},      {"Testo", TPrintFormat::Text},     {"Casella", TPrintFormat::Flag},
+    {"Importo", TPrintFormat::Amount},   {"Intero", TPrintFormat::Integer}, {"Anno", TPrintFormat::Year},
+    {"Data", TPrintFormat::Date},        {"Testo", TPrintFormat::Text},     {"Casella", TPrintFormat::Flag},
+    {"Decimale", TPrintFormat::Decimal},
 };
 
 // The attributes each element may carry; anything else is a typing error in

@@ -37,13 +37,15 @@
 //   Larghezza    width in characters of the box (0: by the field's kind)
 //   Suggerimento the control's hint
 //   Formato      how the printed copy writes it: Importo | Intero | Anno |
-//                Data | Testo | Casella (default by the field's type)
+//                Data | Testo | Casella | Decimale (default by the field's
+//                type; Decimale is a number written with its decimals as
+//                the field holds it, such as a rate of 3,9)
 // A page with Ripetuta="4" shows one record per block of its single row,
 // four blocks at a time (the regional rows).
 namespace zurform {
 
 enum class TControlKind { Edit, Date, Check, Combo, Lookup, Label, Sex };
-enum class TPrintFormat { Amount, Integer, Year, Date, Text, Flag };
+enum class TPrintFormat { Amount, Integer, Year, Date, Text, Flag, Decimal };
 
 struct TFormField {
   QString name;

@@ -44,6 +44,16 @@ QDate Date(const QString& text, const QString& code) {
   return d;
 }
 
+// A date kept in a number field counts days from 30/12/1899, as the
+// family's Windows date type does (the telematic builder reads such fields
+// the same way). No day, or one before that start, is no date: the box
+// stays empty rather than showing 30 12 1899.
+QString DaySerial(const QString& text, const QString& code) {
+  const qint64 days = Number(text, code).ToInteger();
+  if (days <= 0) return {};
+  return QDate(1899, 12, 30).addDays(days).toString(QStringLiteral("dd MM yyyy"));
+}
+
 struct TFormatRule {
   const char* code;
   QString (*format)(const QString& text, const QString& code);
@@ -55,6 +65,7 @@ const TFormatRule kFormats[] = {
     {"DT",
      [](const QString& t, const QString& c) { return Date(t, c).toString(QStringLiteral("dd MM yyyy")); }},
     {"DA", [](const QString& t, const QString& c) { return Date(t, c).toString(QStringLiteral("dd MM")); }},
+    {"DG", DaySerial},
     {"SP", [](const QString& t, const QString&) { return t; }},
     {"CD", [](const QString& t, const QString&) { return t.rightJustified(11, u' '); }},
     {"CB",
@@ -232,24 +243,72 @@ void TdmZurPDF::Finish(const QString& outFile, const char* fixedName) {
   SaveOutput(outFile.isEmpty() ? OutputPath(QLatin1String(fixedName)) : outFile);
 }
 
+namespace {
+
+// The pages that hold a group's form rows: the names the drivers always ask
+// for, then continuation pages named after the last of them with a number
+// (FRONTE2, IK2, IS5, ...), which the coordinate file holds when the form
+// runs longer than the fixed pages.
+struct TFormPages {
+  const char* coordFile;
+  QStringList fixed;
+  const char* continuation;
+  int next; // number of the first continuation page
+};
+
+const TFormPages& FormPagesOf(const QString& coordFile) {
+  static const TFormPages groups[] = {
+      {"Frontespizio.xml", {QStringLiteral("INTESTA"), QStringLiteral("FRONTE")}, "FRONTE", 2},
+      {"QuadroIK.xml", {QStringLiteral("IK")}, "IK", 2},
+      {"QuadroIR.xml", {QStringLiteral("IR")}, "IR", 2},
+      {"QuadroIS.xml",
+       {QStringLiteral("IS"), QStringLiteral("IS2"), QStringLiteral("IS3"), QStringLiteral("IS4")},
+       "IS",
+       5},
+  };
+  for (const TFormPages& g : groups)
+    if (coordFile == QLatin1String(g.coordFile)) return g;
+  throw EZurError(QStringLiteral("Nessun gruppo di stampa per %1").arg(coordFile),
+                  EZurError::Kind::Assertion);
+}
+
+} // namespace
+
+QString TdmZurPDF::FormPageName(const QString& coordFile, int n) {
+  const TFormPages& g = FormPagesOf(coordFile);
+  if (n < g.fixed.size()) return g.fixed[n];
+  return QLatin1String(g.continuation) + QString::number(g.next + n - int(g.fixed.size()));
+}
+
+void TdmZurPDF::PrintFormPages(const QString& coordFile) {
+  const TFormPages& g = FormPagesOf(coordFile);
+  for (const QString& page : g.fixed)
+    PrintPage(page);
+  const TXMLPdfConfType conf = GetPdfConf(m_xmlConfig, m_coordFile);
+  for (int n = int(g.fixed.size());; ++n) {
+    const QString page = FormPageName(coordFile, n);
+    if (!conf.FindPage(page)) break;
+    PrintPage(page);
+  }
+}
+
 void TdmZurPDF::PrintFrontespizio(const QString& outFile) {
   LoadModel(ModelPath(), CoordPath(QStringLiteral("Frontespizio.xml")));
-  PrintPage(QStringLiteral("INTESTA"));
-  PrintPage(QStringLiteral("FRONTE"));
+  PrintFormPages(QStringLiteral("Frontespizio.xml"));
   Finish(outFile, "Frontespizio.pdf");
 }
 
 void TdmZurPDF::PrintQuadroIK(const QString& outFile) {
   SetModuleCount("IIKMODULECOUNT");
   LoadModel(ModelPath(), CoordPath(QStringLiteral("QuadroIK.xml")));
-  PrintPage(QStringLiteral("IK"));
+  PrintFormPages(QStringLiteral("QuadroIK.xml"));
   Finish(outFile, "QuadroIK.pdf");
 }
 
 void TdmZurPDF::PrintQuadroIR(const QString& outFile) {
   SetModuleCount("IIRMODULECOUNT");
   LoadModel(ModelPath(), CoordPath(QStringLiteral("QuadroIR.xml")));
-  PrintPage(QStringLiteral("IR"));
+  PrintFormPages(QStringLiteral("QuadroIR.xml"));
   TClientDataSet* rows = DataSetByName(QStringLiteral("cdsQuadroIRVar"));
   if (rows && rows->Active()) {
     rows->First();
@@ -268,8 +327,7 @@ void TdmZurPDF::PrintQuadroIR(const QString& outFile) {
 void TdmZurPDF::PrintQuadroIS(const QString& outFile) {
   SetModuleCount("IISMODULECOUNT");
   LoadModel(ModelPath(), CoordPath(QStringLiteral("QuadroIS.xml")));
-  for (const char* page : {"IS", "IS2", "IS3", "IS4"})
-    PrintPage(QLatin1String(page));
+  PrintFormPages(QStringLiteral("QuadroIS.xml"));
   Finish(outFile, "QuadroIS.pdf");
 }
 

@@ -11,8 +11,11 @@ class TClientDataSet;
 
 // The print formats of a coordinate file's Edit/Type, applied to a field's
 // text (Italian form). An empty text prints empty whatever the code; an
-// unknown code prints the text unchanged. Throws EZurError(Kind::Field) for
-// a text that does not parse as a number (TR, TA) or a date (DT, DA).
+// unknown code prints the text unchanged. Besides the form's own codes, DG
+// prints a date kept in a number field as a count of days from 30/12/1899
+// ("45292" prints "01 01 2024"; 0 or less prints nothing). Throws
+// EZurError(Kind::Field) for a text that does not parse as a number (TR, TA,
+// DG) or a date (DT, DA).
 QString FormatPrintValue(const QString& text, const QString& code);
 // Edit/Alignment without regard to case: "TACENTER" 2, "TARIGHTJUSTIFY" 1,
 // anything else 0 (left).
@@ -55,7 +58,10 @@ public:
   void SaveOutput(const QString& path);
 
   // The four print drivers; with an empty path they write the fixed file
-  // under the program root's print folder.
+  // under the program root's print folder. Each prints the pages its group
+  // always has (INTESTA and FRONTE; IK; IR, then IRVAR with the regional
+  // rows; IS to IS4) and after them the continuation pages its coordinate
+  // file holds for a form that runs longer (see FormPageName).
   void PrintFrontespizio(const QString& outFile = {});
   void PrintQuadroIK(const QString& outFile = {});
   void PrintQuadroIR(const QString& outFile = {});
@@ -70,6 +76,14 @@ public:
   // for the result (cancel: nothing is saved). False when either was
   // cancelled.
   bool CreatePrintTemplate();
+
+  // The name of page n (0-based) of a group's form rows in the coordinate
+  // file coordFile ("Frontespizio.xml", "QuadroIK.xml", "QuadroIR.xml",
+  // "QuadroIS.xml"): the fixed names first, then continuation pages named
+  // after the last fixed one with a number: INTESTA, FRONTE, FRONTE2, ...;
+  // IK, IK2, ...; IR, IR2, ...; IS, IS2, IS3, IS4, IS5, ... Throws
+  // EZurError for another file name.
+  static QString FormPageName(const QString& coordFile, int n);
 
   // Paths under the program root directory.
   static QString ModelPath();
@@ -87,6 +101,9 @@ public:
 
 private:
   bool DrawEdit(const TXMLEditType& edit, int index);
+  // The group's fixed pages, then its continuation pages while the file has
+  // the next one.
+  void PrintFormPages(const QString& coordFile);
   void SetModuleCount(const char* field);
   void Finish(const QString& outFile, const char* fixedName);
 

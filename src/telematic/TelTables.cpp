@@ -437,8 +437,9 @@ constexpr TTelRow kAiuti[] = {
     W("AiutiDiStato/Settore", "FIS201BG_SETTORE", I, NotZero),
     W("AiutiDiStato/TipoSieg", "FIS201BG_TIPOSIEG", I, NotZero),
     W("AiutiDiStato/ImportoTotaleAiuto", "FIS201BG_IMPTOTA", I, NotZero),
-    W("AiutiDiStato/DataInizio", "FIS201DP_DATAINIZIO", D, NotNull),
-    W("AiutiDiStato/DataFine", "FIS201DP_DATAFINE", D, NotNull),
+    // Day counts kept in amount fields: 0 is no date, not 30/12/1899.
+    W("AiutiDiStato/DataInizio", "FIS201DP_DATAINIZIO", D, NotZero),
+    W("AiutiDiStato/DataFine", "FIS201DP_DATAFINE", D, NotZero),
     W("AiutiDiStato/CodRegioneProgetto", "SIS201DP_CODREG", Raw, RawNotEmpty),
     W("AiutiDiStato/CodiceComune", "SIS201DP_CODCOMUNE", Raw, RawNotEmpty),
     W("AiutiDiStato/Cap", "SIS201DP_CAP", Raw, RawNotEmpty),

@@ -154,7 +154,8 @@ QWidget* CreateFieldControl(const TFormField& f, QWidget* parent) {
   case TControlKind::Edit:
   case TControlKind::Sex: {
     auto* c = new TZurDBEdit(f.name, parent);
-    if (f.format == TPrintFormat::Amount || f.format == TPrintFormat::Integer)
+    if (f.format == TPrintFormat::Amount || f.format == TPrintFormat::Integer ||
+        f.format == TPrintFormat::Decimal)
       c->setAlignment(Qt::AlignRight);
     if (f.readOnly) c->setReadOnly(true);
     w = c;

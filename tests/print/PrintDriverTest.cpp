@@ -1,10 +1,10 @@
 #include "PrintTestSupport.h"
-#include "platform/zurUGlobal.h"
 #include "declaration/zurMDati.h"
-#include "support/ScriptedPlatform.h"
 #include "platform/ZurError.h"
+#include "platform/zurUGlobal.h"
 #include "print/zurStandInModel.h"
 #include "support/DeclarationFixture.h"
+#include "support/ScriptedPlatform.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,11 +95,15 @@ TEST_F(PrintDriver, AmountsSitRightAlignedInsideTheirBox) {
   QFile f(CoordDir() + QStringLiteral("QuadroIK.xml"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QDomDocument doc = ParseCoordFile(f.readAll(), f.fileName());
-  const auto section = GetPdfConf(doc).FindSection(QStringLiteral("IK"), QStringLiteral("cdsQuadroIK"));
-  ASSERT_TRUE(section);
-  TXMLPrintRectType rect = section->Item(0).Item(0);
-  for (int e = 0; e < section->Count(); ++e)
-    if (section->Item(e).Name() == QLatin1String("FIKVALIRAP1")) rect = section->Item(e).Item(0);
+  // The page's form sections each have a Section of their own.
+  const auto page = GetPdfConf(doc).FindPage(QStringLiteral("IK"));
+  ASSERT_TRUE(page);
+  std::optional<TXMLPrintRectType> found;
+  for (int s = 0; s < page->Count(); ++s)
+    for (int e = 0; e < page->Item(s).Count(); ++e)
+      if (page->Item(s).Item(e).Name() == QLatin1String("FIKVALIRAP1")) found = page->Item(s).Item(e).Item(0);
+  ASSERT_TRUE(found);
+  const TXMLPrintRectType rect = *found;
   const double boxLeft = rect.Left() + rect.Element().attribute(QStringLiteral("BoxDx")).toDouble();
   const double boxRight = boxLeft + rect.Element().attribute(QStringLiteral("BoxWidth")).toDouble();
   const TBox b = WordBox(Out("ik.pdf"), QStringLiteral("7.654.321"));
@@ -114,8 +118,10 @@ TEST_F(PrintDriver, AmountsSitRightAlignedInsideTheirBox) {
 TEST_F(PrintDriver, QuadroIRWithoutRegionalRowsHoldsOnlyTheIRPage) {
   Set(m_dati.cdsQuadroIR, "FIR22", QStringLiteral("500"));
   m_dati.PrintQuadroIR(Out("ir.pdf"));
-  ASSERT_EQ(PdfPages(Out("ir.pdf")), 1);
-  EXPECT_TRUE(PdfText(Out("ir.pdf")).contains(QStringLiteral("Determinazione dell'imposta")));
+  ASSERT_EQ(PdfPages(Out("ir.pdf")), FormPages("QuadroIR.xml"));
+  const QString text = PdfText(Out("ir.pdf"));
+  EXPECT_TRUE(text.contains(QStringLiteral("Determinazione dell'imposta"))) << qPrintable(text);
+  EXPECT_FALSE(text.contains(QStringLiteral("IR32 - IR40")));
 }
 
 TEST_F(PrintDriver, RegionalRowsGoOnOneIRVarPageEachAtItsIndex) {
@@ -123,9 +129,10 @@ TEST_F(PrintDriver, RegionalRowsGoOnOneIRVarPageEachAtItsIndex) {
   AddRegionalRow("12", 222222);
   AddRegionalRow("03", 333333);
   m_dati.PrintQuadroIR(Out("ir.pdf"));
-  ASSERT_EQ(PdfPages(Out("ir.pdf")), 2);
-  const QString rows = PdfText(Out("ir.pdf"), 2);
-  EXPECT_TRUE(rows.contains(QStringLiteral("Righi regionali")));
+  const int irVar = FormPages("QuadroIR.xml") + 1;
+  ASSERT_EQ(PdfPages(Out("ir.pdf")), irVar);
+  const QString rows = PdfText(Out("ir.pdf"), irVar);
+  EXPECT_TRUE(rows.contains(QStringLiteral("righi IR32 - IR40")));
   const qsizetype r1 = rows.indexOf(QStringLiteral("111.111"));
   const qsizetype r2 = rows.indexOf(QStringLiteral("222.222"));
   const qsizetype r3 = rows.indexOf(QStringLiteral("333.333"));
@@ -142,8 +149,9 @@ TEST_F(PrintDriver, NineRegionalRowsAllFitTheirPage) {
   for (int i = 1; i <= 10; ++i)
     AddRegionalRow("01", i * 1000 + i);
   m_dati.PrintQuadroIR(Out("ir.pdf"));
-  ASSERT_EQ(PdfPages(Out("ir.pdf")), 2);
-  const QString rows = PdfText(Out("ir.pdf"), 2);
+  const int irVar = FormPages("QuadroIR.xml") + 1;
+  ASSERT_EQ(PdfPages(Out("ir.pdf")), irVar);
+  const QString rows = PdfText(Out("ir.pdf"), irVar);
   for (int i = 1; i <= 9; ++i)
     EXPECT_TRUE(rows.contains(QStringLiteral("%1.00%2").arg(i).arg(i))) << i;
   EXPECT_FALSE(rows.contains(QStringLiteral("10.010"))) << "a tenth row has no place on the form";
@@ -164,8 +172,8 @@ TEST_F(PrintDriver, FrontespizioPrintsItalianLettersOnItsTwoPages) {
   ASSERT_EQ(PdfPages(Out("fr.pdf")), 2);
   const QString all = PdfText(Out("fr.pdf"));
   EXPECT_TRUE(all.contains(QStringLiteral("Istituto Comprensivo Città di Forlì"))) << qPrintable(all);
-  EXPECT_TRUE(PdfText(Out("fr.pdf"), 1).contains(QStringLiteral("Informativa")));
-  EXPECT_TRUE(PdfText(Out("fr.pdf"), 2).contains(QStringLiteral("Frontespizio")));
+  EXPECT_TRUE(PdfText(Out("fr.pdf"), 1).contains(QStringLiteral("Frontespizio (pagina 1)")));
+  EXPECT_TRUE(PdfText(Out("fr.pdf"), 2).contains(QStringLiteral("Frontespizio (pagina 2)")));
 }
 
 TEST_F(PrintDriver, MissingModelOrCoordinateFileIsNamed) {
@@ -270,7 +278,7 @@ TEST(StandInModel, RegeneratingGivesTheInstalledBytes) {
   QFile installed(kInstalled + QStringLiteral("IRAP_mod.pdf"));
   ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
   EXPECT_TRUE(BuildStandInModel(files) == installed.readAll())
-      << "run tools/mkcoordstp.py and zur-mkirapmod, then commit both";
+      << "run zur-mkcoordstp and zur-mkirapmod, then commit the coordinate files and the model";
 }
 
 } // namespace

@@ -27,6 +27,11 @@ TEST(PrintFormat, EveryCodeAsTheFormPrintsIt) {
       {"31/12/2024", "DT", "31 12 2024"},
       {"31/12/2024", "DA", "31 12"},
       {"01/02/2020", "DT", "01 02 2020"},
+      {"45292", "DG", "01 01 2024"},
+      {"45657", "DG", "31 12 2024"},
+      {"45292,5", "DG", "02 01 2024"},
+      {"0", "DG", ""},
+      {"-3", "DG", ""},
       {"Società è", "SP", "Società è"},
       {"12345", "CD", "      12345"},
       {"RSSMRA80A01H501U", "CD", "RSSMRA80A01H501U"},
@@ -48,7 +53,7 @@ TEST(PrintFormat, EveryCodeAsTheFormPrintsIt) {
 
 TEST(PrintFormat, TextsThatDoNotParseEndTheRun) {
   for (const auto& [text, code] :
-       {std::pair{"abc", "TR"}, {"1.234,5", "TA"}, {"32/12/2024", "DT"}, {"x", "DA"}})
+       {std::pair{"abc", "TR"}, {"1.234,5", "TA"}, {"32/12/2024", "DT"}, {"x", "DA"}, {"15/03/2024", "DG"}})
     EXPECT_THROW(FormatPrintValue(QLatin1String(text), QLatin1String(code)), EZurError)
         << text << " " << code;
 }

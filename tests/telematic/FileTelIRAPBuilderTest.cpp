@@ -282,6 +282,11 @@ TEST_F(TTelBuilder, StateAidYearIsShortenedFrom2001On) {
   Quadro(m_dati.cdsQuadroIS, {{"FIS201BG_ANNO", 99}});
   text = Run();
   EXPECT_TRUE(text.contains(Q("<ir:Anno>99</ir:Anno>")));
+  // The aid's dates are day counts: 0 is no date (not 30/12/1899).
+  Quadro(m_dati.cdsQuadroIS, {{"FIS201DP_DATAINIZIO", 0}, {"FIS201DP_DATAFINE", 45292}});
+  text = Run();
+  EXPECT_FALSE(text.contains(Q("DataInizio"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(Q("<ir:DataFine>01012024</ir:DataFine>"))) << text.toStdString();
 }
 
 TEST_F(TTelBuilder, ClearedZoneCodeWritesNoZoneItem) {
