@@ -156,6 +156,8 @@ void FillDeclaration(TdmZurDati& dati) {
       return QString::number(n % 9 + 1);
     case TPrintFormat::Flag:
       return QStringLiteral("1");
+    case TPrintFormat::Decimal:
+      return QStringLiteral("3,90");
     default:
       break;
     }
