@@ -66,10 +66,6 @@ QLabel* Small(const QString& text, QWidget* parent) {
   return l;
 }
 
-bool DeveloperMode() {
-  return QFileInfo::exists(zur::RootDir() + QLatin1String(zur::kDevMarker));
-}
-
 // The cell of one field of a row with several: its column number and
 // caption above the control.
 QWidget* Cell(const TFormField& f, QWidget* control, QWidget* parent) {

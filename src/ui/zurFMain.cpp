@@ -11,6 +11,7 @@
 #include "print/zurLayoutTools.h"
 #include "telematic/zurMFileTelIRAP.h"
 #include "ui/zurDecorate.h"
+#include "ui/zurDevHooks.h"
 #include "ui/zurFFileTelematico.h"
 #include "ui/zurFFrames.h"
 #include "ui/zurFImport.h"
@@ -167,13 +168,13 @@ void TfmZurMain::BuildMenu() {
 
 void TfmZurMain::BuildDevMenu() {
   mnDev = menuBar()->addMenu(QStringLiteral("&Dev"));
-  auto pending = [this](const QString& caption) {
-    return AddItem(mnDev, caption, [this, caption] { FunctionPending(caption); });
-  };
-  // The frame tools wait for the frames: they collect the fields of the
-  // frame that last had the focus.
-  pending(QStringLiteral("Salva lista DataField con nome..."));
-  pending(QStringLiteral("Crea Dataset - XML di struttura con nome..."));
+  // The frame tools work on the frame that last had the focus.
+  AddItem(mnDev, QStringLiteral("Salva lista DataField con nome..."),
+          [this] { CollectFrameFields(m_selectedFrame, true); });
+  AddItem(mnDev, QStringLiteral("Crea Dataset - XML di struttura con nome..."), [this] {
+    const QStringList fields = CollectFrameFields(m_selectedFrame, false);
+    if (!fields.isEmpty()) zurlayout::CreateDatasetXml(fields);
+  });
   QMenu* tel = mnDev->addMenu(QStringLiteral("Crea XML per il file telematico"));
   AddItem(tel, QStringLiteral("Tutti i record"), [] {
     zurlayout::CreateRecordLayoutXml(QLatin1Char('A'));
@@ -414,13 +415,26 @@ void TfmZurMain::showEvent(QShowEvent* event) {
   if (m_shown) return;
   m_shown = true;
   DecorateDataControls(this);
+  // The frame that receives the focus becomes the selected one, for the
+  // developer tools; in developer mode the caption names it.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    for (QWidget* frame : {tsFrontespizio, tsIK, tsIR, tsIRVar, tsIS})
+      if (now && frame->isAncestorOf(now) && frame != m_selectedFrame) {
+        m_selectedFrame = frame;
+        if (DeveloperMode())
+          setWindowTitle(frame->objectName() + QStringLiteral(" - ") + zur::ApplicationTitle());
+      }
+  });
   StatusPanel->setText(QStringLiteral("Provvedimento di approvazione del 14/03/2025"));
   // The show handler's work asks questions and opens documents; it runs once
   // the window is on screen, so its dialogs have a parent to sit on.
   QTimer::singleShot(0, this, [this] {
     Guard([this] {
       if (QFileInfo::exists(ReleaseNotesMarker())) OpenReleaseNotes();
-      if (DeveloperMode()) mnDev->menuAction()->setVisible(true);
+      if (DeveloperMode()) {
+        mnDev->menuAction()->setVisible(true);
+        InstallFieldNameHooks(this);
+      }
     });
   });
 }

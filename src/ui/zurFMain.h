@@ -144,4 +144,5 @@ private:
   TdmZurDati& m_dati;
   TdmZurFileTelIRAP* m_fileTel = nullptr;
   bool m_shown = false;
+  QWidget* m_selectedFrame = nullptr;
 };

@@ -224,7 +224,10 @@ void TfrZurQuadroIRVar::Repaint() {
         TField* f = active && recNo <= count ? ds->FindField(name) : nullptr;
         dc->ShowDetached(f ? ds->TextAt(recNo, *f) : QString());
       }
-      if (name == QLatin1String("IIRAPID") && w->parentWidget()) w->parentWidget()->setVisible(developer);
+      if (name == QLatin1String("IIRAPID") && w->parentWidget()) {
+        w->setVisible(developer);
+        w->parentWidget()->setVisible(developer);
+      }
     }
     block.panel->setEnabled(filled);
     block.panel->setProperty("zurLive", live);

@@ -6,10 +6,12 @@
 #include "ui/MainWindowFixture.h"
 #include "ui/ZurDataControls.h"
 #include "ui/zurDecorate.h"
+#include "ui/zurDevHooks.h"
 #include "ui/zurFFrames.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -180,4 +182,54 @@ TEST_F(TFramesTest, TheFramesEditTheDeclarationThroughItsDatasets) {
   w->Save();
   EXPECT_FALSE(Dati().Modified());
   EXPECT_EQ(Front("SIRAPPROVINCIADF"), Q("RM"));
+}
+
+TEST_F(TFramesTest, DeveloperModeNamesTheFieldsAndCollectsAFramesList) {
+  QDir().mkpath(Root("ETC/ZUR"));
+  QFile marker(Root("ETC/ZUR/dev"));
+  ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+  marker.close();
+  platform.AnswerInput(Q(kSchool));
+  TfmZurMain* w = Start();
+  ASSERT_NE(w, nullptr);
+  QTest::qWait(20);
+  QApplication::setActiveWindow(w);
+
+  // Every data-aware control names its field: as hint, and on the clipboard
+  // when clicked (a check box also when entered).
+  auto* status = In<QLineEdit>(w->frZurFrontespizio1, "SIRAPSTATO");
+  EXPECT_EQ(status->toolTip(), Q("SIRAPSTATO"));
+  QTest::mouseClick(status, Qt::LeftButton);
+  EXPECT_EQ(QApplication::clipboard()->text(), Q("SIRAPSTATO"));
+  auto* box = In<QCheckBox>(w->frZurFrontespizio1, "LIRAPCORRTERMINI");
+  box->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(QApplication::clipboard()->text(), Q("LIRAPCORRTERMINI"));
+
+  // The frame with the focus is the selected one, and the caption says so.
+  w->paMain->setCurrentIndex(TfmZurMain::pgIK);
+  In<QLineEdit>(w->frZurQuadroIK1, "FIKVALIRAP1")->setFocus(Qt::OtherFocusReason);
+  EXPECT_EQ(w->windowTitle(), Q("frZurQuadroIK1 - Modello IRAP/2025 Redd.24"));
+
+  // The regional rows list each field once, the region lookup with its width,
+  // the row label not at all; the key is shown in developer mode.
+  w->paMain->setCurrentIndex(TfmZurMain::pgIRVar);
+  const QStringList fields = CollectFrameFields(w->frZurQuadroIRVar1, false);
+  EXPECT_TRUE(fields.contains(Q("SIRCODREGIONE$2")));
+  EXPECT_FALSE(fields.contains(Q("RIGO")));
+  EXPECT_EQ(fields.count(Q("FIRBASEIMP")), 1);
+  EXPECT_TRUE(w->frZurQuadroIRVar1->Control(Q("IIRAPID"))->isVisibleTo(w->frZurQuadroIRVar1));
+
+  // "Salva lista DataField" writes the selected frame's list where the
+  // developer says; without a frame it only warns.
+  const QString list = Root("campi.txt");
+  platform.AnswerFile(list);
+  w->frZurQuadroIRVar1->Control(Q("FIRBASEIMP"))->setFocus(Qt::OtherFocusReason);
+  for (QAction* a : w->mnDev->actions())
+    if (a->text() == Q("Salva lista DataField con nome...")) a->trigger();
+  QFile saved(list);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(saved.readAll()).split(u'\n', Qt::SkipEmptyParts), fields);
+  platform.Clear();
+  EXPECT_TRUE(CollectFrameFields(nullptr, true).isEmpty());
+  EXPECT_EQ(platform.MessageTexts(), QStringList{Q("Non è stato selezionato alcun frame")});
 }
