@@ -335,15 +335,6 @@ void TfmZurMain::CreaFileTelematico() {
   dialog.exec();
 }
 
-void TfmZurMain::FunctionPending(const QString& caption) {
-  VxShowMessage(
-      QStringLiteral("La funzione \"%1\" sarà disponibile con la sua finestra di dialogo, in un prossimo "
-                     "aggiornamento del programma.\nNel frattempo la stessa operazione si esegue con "
-                     "zur24-cli.")
-          .arg(caption),
-      TMsgDlgType::Information);
-}
-
 // --- documents ----------------------------------------------------------------------------------
 
 QString TfmZurMain::ErrorDetailPath() {

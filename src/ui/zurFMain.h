@@ -59,9 +59,6 @@ public:
   void OpenReleaseNotes();
   void OpenInstructions();
   void ShowAbout();
-  // Where the functions whose dialogs are not part of this program yet end
-  // up: a message saying so, never a silent no-op.
-  void FunctionPending(const QString& caption);
 
   // The file the agency's checking program writes its findings to (ours, else
   // Entratel's); the item that opens it is enabled only while it exists.

@@ -245,12 +245,8 @@ TEST_F(TZurMainTest, PrintAndCloseAskToSaveAndAFailedSaveKeepsTheEdits) {
   platform.AnswerInput(Q(kSchool));
   TfmZurMain* w = Start();
   ASSERT_NE(w, nullptr);
-  // Developer mode shows the Dev menu; its tools say they are still to come.
+  // Developer mode shows the Dev menu (its tools have their own tests).
   EXPECT_TRUE(w->mnDev->menuAction()->isVisible());
-  w->mnDev->actions().first()->trigger();
-  ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_TRUE(
-      platform.messages[0].text.contains(Q("\"Salva lista DataField con nome...\" sarà disponibile")));
   // Ctrl+P opens the print submenu.
   QTest::keyClick(w, Qt::Key_P, Qt::ControlModifier);
   EXPECT_TRUE(w->mnStampa->isVisible());
