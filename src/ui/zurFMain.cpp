@@ -63,7 +63,11 @@ TfmZurMain::TfmZurMain(TZurApplication& app, QWidget* parent)
   miApri->setEnabled(m_dati.cdsFrontespizio.Active() && m_dati.cdsFrontespizio.RecordCount() > 1);
 }
 
-TfmZurMain::~TfmZurMain() = default;
+TfmZurMain::~TfmZurMain() {
+  // The focus moves while the window's widgets go; by then it is no longer a
+  // main window to follow it.
+  disconnect(m_focusWatch);
+}
 
 void TfmZurMain::BuildPages() {
   paMain = new QTabWidget(this);
@@ -408,7 +412,7 @@ void TfmZurMain::showEvent(QShowEvent* event) {
   DecorateDataControls(this);
   // The frame that receives the focus becomes the selected one, for the
   // developer tools; in developer mode the caption names it.
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+  m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     for (QWidget* frame : {tsFrontespizio, tsIK, tsIR, tsIRVar, tsIS})
       if (now && frame->isAncestorOf(now) && frame != m_selectedFrame) {
         m_selectedFrame = frame;

@@ -142,4 +142,5 @@ private:
   TdmZurFileTelIRAP* m_fileTel = nullptr;
   bool m_shown = false;
   QWidget* m_selectedFrame = nullptr;
+  QMetaObject::Connection m_focusWatch;
 };
