@@ -43,7 +43,7 @@ TEST_F(TFramesTest, TheFramesEditTheDeclarationThroughItsDatasets) {
   platform.AnswerInput(Q(kSchool));
   TfmZurMain* w = Start();
   ASSERT_NE(w, nullptr);
-  w->activateWindow();
+  QApplication::setActiveWindow(w);
   TfrZurFrontespizio* fr = w->frZurFrontespizio1;
 
   // Bound on New: the fiscal code is shown, read-only and out of the Tab order.
@@ -84,6 +84,7 @@ TEST_F(TFramesTest, TheFramesEditTheDeclarationThroughItsDatasets) {
 
   // Moving onto "M" with Tab chooses it without a click.
   auto* birth = In<QLineEdit>(fr, "SIRAPNOME");
+  QApplication::setActiveWindow(w);
   birth->setFocus(Qt::OtherFocusReason);
   QTest::keyClick(birth, Qt::Key_Tab);
   EXPECT_TRUE(fr->rbSessoM->hasFocus());
