@@ -248,7 +248,7 @@ void BM_BuildMainWindow(benchmark::State& state) {
   state.SetLabel("budget: 300 ms");
 }
 
-// The five frames alone, from reading the description to the pages laid out.
+// The five frames alone, from reading the form's XML files to the pages laid out.
 void BM_BuildFrames(benchmark::State& state) {
   TBenchRoot& root = Root(5);
   zur::SetRootDir(root.Root());

@@ -62,7 +62,7 @@ struct TCoordFile {
 // The four coordinate files, in that order; deterministic bytes. Throws
 // EZurError(Kind::File) when the form needs more pages than the stand-in
 // model offers, when the regional rows page has room for fewer than two
-// blocks, or when the description lacks one of its five pages.
+// blocks, or when the form's XML files lack one of the five pages.
 std::vector<TCoordFile> BuildCoordFiles(const TZurFormDescription& form);
 
 } // namespace zurform

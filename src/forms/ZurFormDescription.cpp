@@ -34,7 +34,7 @@ constexpr TFormatName kFormats[] = {
 };
 
 // The attributes each element may carry; anything else is a typing error in
-// the description and is refused rather than silently ignored.
+// the form's XML files and is refused rather than silently ignored.
 const std::map<QString, QSet<QString>>& Allowed() {
   static const std::map<QString, QSet<QString>> allowed = {
       {QStringLiteral("Pagina"), {"Nome", "Dataset", "Classe", "Istanza", "Titolo", "Ripetuta"}},
@@ -196,7 +196,7 @@ private:
   }
 
 public:
-  // The fields whose printed format the description gives; the others get
+  // The fields whose printed format the page file gives; the others get
   // the format of their type.
   mutable QSet<QString> explicitFormat;
 

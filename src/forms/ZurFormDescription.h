@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <vector>
 
-// The description of the ministerial form: one XML file per page of the
+// The ministerial form laid out as data: one XML file per page of the
 // declaration, installed under USR/FR2024/Res/Modello/. The frames of the
 // window program, the stand-in print model and its coordinate files are all
 // built from it, so screen and paper show the same rows in the same order; a
@@ -61,7 +61,7 @@ struct TFormField {
   int width = 0; // characters; never 0 after loading
   QString hint;
   TPrintFormat format = TPrintFormat::Text;
-  int line = 0; // line of the description file
+  int line = 0; // line of the page file
 
   // The code table named by the tag; empty without one.
   QString TableName() const;

@@ -60,12 +60,12 @@ bool SplitRecordLine(const QString& line, TRecordField& field);
 // The field line of the skeleton.
 QString RecordFieldLine(const TRecordField& field);
 
-// The skeleton of record `letter` built from the description lines (blank
+// The skeleton of record `letter` built from the record's layout lines (blank
 // lines are skipped). On a line that cannot be split, *badLine gets its first
 // piece, the lines after it are skipped and the record's closing lines are
 // not written; otherwise *badLine is left empty.
 QStringList RecordLayoutLines(QChar letter, const QStringList& input, QString* badLine);
-// The open dialog for the description, the skeleton (the error box "Errore
+// The open dialog for the layout text file, the skeleton (the error box "Errore
 // nella riga <n> si prega di controllare" for a bad line, the lines built so
 // far still offered), the save dialog ("Salva XML per file telematico").
 TToolResult CreateRecordLayoutXml(QChar letter);

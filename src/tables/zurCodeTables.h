@@ -78,7 +78,7 @@ TZurCodeTable CodeTableFrom(const TXMLTablesType& tables, const QString& tableNa
 // not matter here (a code is compared whole). The file is read at each call.
 bool CodeExists(const QString& tableName, const QString& text);
 
-// The description of the row last chosen in a lookup, for callers that copy
+// The DESCRIZIONE text of the row last chosen in a lookup, for callers that copy
 // it next to the code (the region's name beside its code). Program-wide;
 // emptied when a lookup starts, set when one closes with OK.
 const QString& LastChosenDescription();

@@ -1,5 +1,5 @@
 // The coordinate files laid out from the form description: the installed
-// ones are what the description gives, they cover the form's fields in the
+// ones are what the form's page files give, they cover the form's fields in the
 // form's order with the format of each field's kind, the model drawn from
 // them has nothing overlapping, and a form longer than its pages continues
 // on pages the drivers print.
@@ -77,8 +77,8 @@ TEST(CoordGenerator, InstalledCoordinateFilesAreWhatTheDescriptionGives) {
   }
 }
 
-// Every field of the description prints, in the description's order, and
-// nothing prints that the description does not have, besides the fiscal code
+// Every field of the form's page files prints, in their order, and
+// nothing prints that they do not have, besides the fiscal code
 // and module number at the head of the pages. (How each prints is the
 // concern of the filled declaration's print.)
 TEST(CoordGenerator, CoordinatesCoverTheFormsFieldsInItsOrder) {
